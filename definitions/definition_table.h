@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "definitions/definition_entry.h"
+
+namespace dovra {
+
+enum class TableLoadStatus {
+    Loaded,
+    DefinitionUnreadable, // the definition file could not be opened: the table stays new
+    NameListUnreadable,   // message shown; everything but recordNames and tableSize is filled
+    Malformed,            // a column 0 or 3 that does not convert, no line at all, a record size above
+                          // 1 MiB or a table of more than FFFFFFFF bytes: nothing of it may be used
+};
+
+// One table: a definition file (one line per byte of the record) and its name list (one record per line).
+struct DefinitionTable {
+    std::uint32_t baseAddress = 0;
+    std::uint32_t recordSize = 0;
+    std::uint32_t tableSize = 0; // record names × recordSize; 0 until the name list is read
+    std::string name;            // the definition file's name without folder and last extension
+    std::vector<DefinitionEntry> entries;
+    std::vector<std::string> recordNames; // name-list lines as read, line feeds kept
+    std::vector<std::string> fieldNames;  // recordSize names, by byte offset in the record
+
+    // Loads the definition file at `path` (code page 932) and the name list beside it. May show message
+    // boxes. Call once, on a new table.
+    TableLoadStatus Load(std::string_view path);
+};
+
+// The name list that belongs to a definition file: its last extension (".ini" in any letter case)
+// replaced by ".idn"; folder names are never touched.
+std::string NameListPath(std::string_view definitionPath);
+
+} // namespace dovra

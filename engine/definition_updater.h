@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "definitions/definition_set.h"
+#include "engine/binary_image.h"
+#include "engine/channels.h"
+
+// The engine: the definitions of the old and the new settings folder, both binary files held whole, the
+// paths as last given and the two channels to the user. A front end sets m_log and m_confirm once, then
+// for each command calls the loads in a fixed order and the command:
+//   rewrite: LoadOldSettings, LoadNewSettings, LoadOldBinary, LoadNewBinary (each binary load that fails
+//            ends the click with its message), Rewrite;
+//   create:  LoadOldSettings, LoadOldBinary, LoadNewBinary, CreateDefinitions.
+// All text, paths included, is code page 932.
+class CDefinitionUpdater {
+public:
+    CDefinitionUpdater() = default;
+    CDefinitionUpdater(const CDefinitionUpdater&) = delete;
+    CDefinitionUpdater& operator=(const CDefinitionUpdater&) = delete;
+
+    // Always true: a settings folder's problems are shown as message boxes and never stop a command.
+    bool LoadOldSettings(std::string_view folder);
+    bool LoadNewSettings(std::string_view folder);
+
+    // True when the file was read whole; the image is empty after a failure.
+    bool LoadOldBinary(std::string_view path);
+    bool LoadNewBinary(std::string_view path);
+
+    // False only when the output file could not be written (the failure is logged).
+    bool Rewrite();
+    // False when an image is empty or the output folder cannot be had.
+    bool CreateDefinitions();
+
+    void Log(std::string_view line) const;
+    bool Confirm(std::string_view question) const;
+
+    // Read access for front ends and tests.
+    const dovra::SummaryMap& OldSummaries() const { return m_oldSummaries; }
+    const dovra::SummaryMap& NewSummaries() const { return m_newSummaries; }
+    const dovra::TableMap& NewTables() const { return m_newTables; }
+    const dovra::RecordNameMap& NewRecordNames() const { return m_newRecordNames; }
+    const dovra::BinaryImage& OldImage() const { return m_oldImage; }
+    const dovra::BinaryImage& NewImage() const { return m_newImage; }
+    const std::string& OldFolder() const { return m_oldFolder; }
+    const std::string& NewFolder() const { return m_newFolder; }
+    const std::string& OldBinaryPath() const { return m_oldBinaryPath; }
+    const std::string& NewBinaryPath() const { return m_newBinaryPath; }
+
+private:
+    dovra::SummaryMap m_oldSummaries;
+    dovra::SummaryMap m_newSummaries;
+    dovra::TableMap m_newTables;
+    dovra::RecordNameMap m_newRecordNames;
+
+public:
+    dovra::LogSink m_log;
+    dovra::ConfirmPrompt m_confirm;
+
+private:
+    dovra::BinaryImage m_oldImage;
+    dovra::BinaryImage m_newImage;
+    std::string m_oldFolder;
+    std::string m_newFolder;
+    std::string m_oldBinaryPath;
+    std::string m_newBinaryPath;
+
+    // Create command stages.
+    void CopyNameLists(const std::string& sourceFolder, const std::string& destinationFolder);
+    void RelocateTables(const std::string& outputFolder);
+};

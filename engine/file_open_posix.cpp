@@ -1,0 +1,38 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/encoding.h"
+#include "engine/file_system.h"
+#include "engine/native_path.h"
+
+namespace dovra {
+
+std::optional<std::filesystem::path> ToNativePath(std::string_view cp932) {
+    auto utf8 = Cp932ToUtf8(cp932);
+    if (!utf8) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(*utf8);
+}
+
+std::optional<std::string> FromNativePath(const std::filesystem::path& path) {
+    return Utf8ToCp932(path.native());
+}
+
+std::FILE* OpenNative(const std::filesystem::path& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
+bool SyncNative(std::FILE* file) {
+    return fsync(fileno(file)) == 0;
+}
+
+std::optional<std::uint64_t> FileSize(std::FILE* file) {
+    struct stat info {};
+    if (file == nullptr || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+} // namespace dovra

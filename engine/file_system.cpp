@@ -1,0 +1,247 @@
+#include "engine/file_system.h"
+
+#include <algorithm>
+#include <random>
+#include <system_error>
+
+#include <fmt/printf.h>
+
+#include "engine/encoding.h"
+#include "engine/message_box.h"
+#include "engine/native_path.h"
+#include "engine/path_text.h"
+#include "engine/texts.h"
+
+namespace dovra {
+namespace {
+
+bool EndsWithExtension(std::string_view name, std::string_view extension) {
+    if (name.size() < extension.size() + 1) {
+        return false;
+    }
+    std::string_view tail = name.substr(name.size() - extension.size() - 1);
+    return tail[0] == '.' && EqualsIgnoringCase(tail.substr(1), extension);
+}
+
+std::string U8Bytes(const std::filesystem::path& path) {
+    auto u8 = path.u8string();
+    return std::string(reinterpret_cast<const char*>(u8.data()), u8.size());
+}
+
+// The folder to list for entries of `folder`: its text with the platform's separator appended, so that the
+// empty folder means the root as it does for the Dovra editor.
+std::optional<std::filesystem::path> SearchFolder(std::string_view folder) {
+    return ToNativePath(std::string(folder) + kPathSeparator);
+}
+
+// Names of the entries of a folder in code page 932; entries without an exact form go to `unrepresentable`.
+struct FolderListing {
+    std::vector<std::pair<std::string, bool>> entries; // name, is a directory
+    std::vector<std::string> unrepresentable;          // UTF-8
+};
+
+template <typename Filter> FolderListing ListFolder(std::string_view folder, Filter wanted) {
+    FolderListing listing;
+    auto native = SearchFolder(folder);
+    if (!native) {
+        return listing;
+    }
+    std::error_code error;
+    std::filesystem::directory_iterator it(*native, error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::string utf8Name = U8Bytes(it->path().filename());
+        if (!wanted(utf8Name)) {
+            continue;
+        }
+        auto name = FromNativePath(it->path().filename());
+        if (!name) {
+            listing.unrepresentable.push_back(utf8Name);
+            continue;
+        }
+        std::error_code statusError;
+        listing.entries.emplace_back(*name, it->is_directory(statusError));
+    }
+    return listing;
+}
+
+} // namespace
+
+void FileCloser::operator()(std::FILE* file) const {
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+}
+
+std::vector<DirectoryEntry> FindFilesWithExtension(std::string_view folder, std::string_view extension) {
+    FolderListing listing =
+        ListFolder(folder, [&](const std::string& utf8Name) { return EndsWithExtension(utf8Name, extension); });
+    for (const auto& name : listing.unrepresentable) {
+        ShowMessageBox(fmt::sprintf(text::kUnrepresentableEntry, std::string(folder), Utf8ToCp932Lossy(name)));
+    }
+    std::vector<DirectoryEntry> result;
+    for (auto& [name, isDirectory] : listing.entries) {
+        if (name == "." || name == "..") {
+            continue;
+        }
+        result.push_back(DirectoryEntry{JoinPath(folder, name), name, isDirectory});
+    }
+    std::sort(result.begin(), result.end(),
+              [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
+    return result;
+}
+
+bool PathExists(std::string_view path) {
+    auto native = ToNativePath(path);
+    std::error_code error;
+    return native && std::filesystem::exists(*native, error);
+}
+
+bool IsDirectory(std::string_view path) {
+    auto native = ToNativePath(path);
+    std::error_code error;
+    return native && std::filesystem::is_directory(*native, error);
+}
+
+bool CreateFolder(std::string_view path) {
+    auto native = ToNativePath(path);
+    if (!native) {
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::create_directory(*native, error);
+    return std::filesystem::is_directory(*native, error);
+}
+
+bool CopyFileOverwriting(std::string_view from, std::string_view to) {
+    auto source = ToNativePath(from);
+    auto destination = ToNativePath(to);
+    if (!source || !destination) {
+        return false;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(*source, error)) {
+        return false;
+    }
+    return std::filesystem::copy_file(*source, *destination, std::filesystem::copy_options::overwrite_existing,
+                                      error) &&
+           !error;
+}
+
+bool RemoveFile(std::string_view path) {
+    auto native = ToNativePath(path);
+    std::error_code error;
+    return native && std::filesystem::remove(*native, error);
+}
+
+std::optional<std::string> ResolveExistingFile(std::string_view path) {
+    auto native = ToNativePath(path);
+    if (!native) {
+        return std::nullopt;
+    }
+    std::error_code error;
+    if (std::filesystem::exists(*native, error)) {
+        return std::string(path);
+    }
+    std::string_view wantedName = FileNamePart(path);
+    std::string_view folderText = path.substr(0, path.size() - wantedName.size());
+    // An empty folder part means the current folder, not the root.
+    auto folderNative = folderText.empty() ? std::optional<std::filesystem::path>(".") : ToNativePath(folderText);
+    if (!folderNative) {
+        return std::nullopt;
+    }
+    std::optional<std::string> match;
+    int matches = 0;
+    std::filesystem::directory_iterator it(*folderNative, error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        auto name = FromNativePath(it->path().filename());
+        if (name && EqualsIgnoringCase(*name, wantedName)) {
+            ++matches;
+            match = std::string(folderText) + *name;
+        }
+    }
+    // Two names that differ only in letter case would be one file on Windows; there is no telling which
+    // one the editor meant, so neither is taken.
+    return matches == 1 ? match : std::nullopt;
+}
+
+FilePtr OpenForReading(std::string_view path) {
+    auto resolved = ResolveExistingFile(path);
+    return resolved ? OpenForReadingExact(*resolved) : nullptr;
+}
+
+FilePtr OpenForReadingExact(std::string_view path) {
+    auto native = ToNativePath(path);
+    std::error_code error;
+    if (!native || std::filesystem::is_directory(*native, error)) {
+        return nullptr;
+    }
+    return FilePtr(OpenNative(*native, "rb"));
+}
+
+AtomicFileWriter::AtomicFileWriter(std::string_view path) {
+    auto target = ToNativePath(path);
+    if (!target) {
+        m_failed = true;
+        return;
+    }
+    m_target = *target;
+    std::random_device random;
+    for (int attempt = 0; attempt < 16 && m_file == nullptr; ++attempt) {
+        auto candidate = m_target;
+        candidate += ".tmp" + std::to_string(random() % 1000000u);
+        m_file = OpenNative(candidate, "wbx");
+        if (m_file != nullptr) {
+            m_temporary = candidate;
+        }
+    }
+    m_failed = m_file == nullptr;
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (m_file != nullptr) {
+        std::fclose(m_file);
+    }
+    if (!m_committed && !m_temporary.empty()) {
+        std::error_code error;
+        std::filesystem::remove(m_temporary, error);
+    }
+}
+
+bool AtomicFileWriter::Write(const void* data, std::size_t size) {
+    if (m_file == nullptr || m_failed) {
+        m_failed = true;
+        return false;
+    }
+    if (size > 0 && std::fwrite(data, 1, size, m_file) != size) {
+        m_failed = true;
+    }
+    return !m_failed;
+}
+
+bool AtomicFileWriter::Commit() {
+    if (m_file == nullptr || m_failed) {
+        return false;
+    }
+    bool flushed = std::fflush(m_file) == 0 && SyncNative(m_file);
+    bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    if (!flushed || !closed) {
+        m_failed = true;
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(m_temporary, m_target, error);
+    if (error) {
+        m_failed = true;
+        return false;
+    }
+    m_committed = true;
+    return true;
+}
+
+bool WriteFileAtomically(std::string_view path, const void* data, std::size_t size) {
+    AtomicFileWriter writer(path);
+    return writer.Write(data, size) && writer.Commit();
+}
+
+} // namespace dovra

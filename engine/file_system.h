@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// File-system services for the engine. Every path is code page 932 text; it is converted to the OS's form
+// exactly or not at all (a path that cannot be converted behaves as one that does not exist).
+namespace dovra {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const;
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+struct DirectoryEntry {
+    std::string path; // folder + separator + name
+    std::string name;
+    bool isDirectory = false;
+};
+
+// Entries of `folder` whose name ends in "." + `extension` in any letter case, "." and ".." excluded,
+// in ascending byte order of their names. A missing folder gives none. An entry whose name has no exact
+// code page 932 form is skipped and reported once through the message box.
+std::vector<DirectoryEntry> FindFilesWithExtension(std::string_view folder, std::string_view extension);
+
+bool PathExists(std::string_view path);
+bool IsDirectory(std::string_view path);
+// An existing folder counts as success.
+bool CreateFolder(std::string_view path);
+// Overwrites an existing destination.
+bool CopyFileOverwriting(std::string_view from, std::string_view to);
+bool RemoveFile(std::string_view path);
+
+// Settings folders come from Windows, where file names ignore letter case: when no file has exactly the
+// name in `path`, the one file of that folder whose name matches ignoring case is used instead. Gives the
+// path to open, or nullopt when there is none (or more than one candidate).
+std::optional<std::string> ResolveExistingFile(std::string_view path);
+
+// Opens for reading in binary mode, with the letter-case fallback above. A folder is not a file.
+FilePtr OpenForReading(std::string_view path);
+// The same without the fallback, for the binary files the user names.
+FilePtr OpenForReadingExact(std::string_view path);
+
+// Size of an open file in bytes, never truncated; nullopt when it cannot be determined.
+std::optional<std::uint64_t> FileSize(std::FILE* file);
+
+// Writes a file so that a complete file or nothing appears at `path`: the bytes go to a temporary file in
+// the same folder, which is flushed, synced and renamed over `path` only when every step succeeded.
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(std::string_view path);
+    ~AtomicFileWriter(); // removes the temporary file unless committed
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    bool IsOpen() const { return m_file != nullptr; }
+    bool Write(const void* data, std::size_t size);
+    bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+    // Flushes, syncs, closes and renames over the target; false (and nothing at the target changed) on any
+    // failure along the way, including an earlier failed Write.
+    bool Commit();
+
+private:
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary;
+    std::FILE* m_file = nullptr;
+    bool m_failed = false;
+    bool m_committed = false;
+};
+
+bool WriteFileAtomically(std::string_view path, const void* data, std::size_t size);
+
+} // namespace dovra

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The one place where code page 932 paths meet the OS's own form (UTF-8 on POSIX, UTF-16 on Windows).
+namespace dovra {
+
+std::optional<std::filesystem::path> ToNativePath(std::string_view cp932);
+std::optional<std::string> FromNativePath(const std::filesystem::path& path);
+
+// fopen with a native path; mode as for fopen.
+std::FILE* OpenNative(const std::filesystem::path& path, const char* mode);
+
+// Pushes a written file's data to the disk (after fflush).
+bool SyncNative(std::FILE* file);
+
+} // namespace dovra

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Definition files and name lists are read as the Dovra editor reads them: in text mode (a CR LF pair
+// becomes one LF) through a 1024-byte fgets buffer, so a line arrives in pieces of at most 1023 bytes and
+// every piece counts as a line of its own. Each piece is then used as a C string: a NUL byte ends it.
+namespace dovra {
+
+inline constexpr std::size_t kLinePieceMax = 1023;
+
+// The file's bytes with every CR LF pair turned into LF (letter-case fallback of ResolveExistingFile
+// included); nullopt when it cannot be opened or read.
+std::optional<std::string> ReadTextModeFile(std::string_view path);
+
+// The line pieces of text-mode content, in order; a final piece without LF is one too. Views into `text`.
+std::vector<std::string_view> SplitLinePieces(std::string_view text);
+
+} // namespace dovra

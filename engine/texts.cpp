@@ -1,0 +1,61 @@
+// Compiled with code page 932 as the execution character set (see dovra_cp932_sources): every literal below
+// is stored as the code page 932 bytes the user sees. Include nothing here but the declarations.
+#include "engine/texts.h"
+
+namespace dovra::text {
+
+const char kCannotOpenFile[] = "ファイルを開けませんでした。";
+const char kFileSizeZero[] = "ファイルサイズが0です。";
+const char kFileTooLarge[] = "ファイルサイズが大きすぎます。";
+const char kAllocationFailed[] = "メモリ確保に失敗しました。";
+const char kReadFailed[] = "ファイルの読み込みに失敗しました。";
+const char kOldBinaryLoadFailed[] = "旧バイナリファイルの読み込みに失敗しました";
+const char kNewBinaryLoadFailed[] = "新バイナリファイルの読み込みに失敗しました";
+
+const char kFieldOutsideRecord[] = "%sの[%s]は構造体の範囲外アドレスです";
+const char kNameListOpenFailed[] = "IDNファイルを開けませんでした。";
+const char kParseFailed[] = "%sの解析に失敗しました";
+// A directory entry whose name has no code page 932 form cannot be named to the engine; the name is shown
+// with "?" for each character that code page 932 lacks.
+const char kUnrepresentableEntry[] = "%sの「%s」はファイル名をShift_JISで表せないため読み込みません。";
+
+const char kRewriteAddressLine[] = "　ADDR:{:08X} -> {:08X}";
+const char kRewriteSizeLine[] = "　size:{:d} -> {:d}";
+const char kAddressBeyondFile[] = "　エラー: アドレスがファイルサイズを超えます。";
+const char kAddressBeyondFileCrLf[] = "　エラー: アドレスがファイルサイズを超えます。\r\n";
+const char kDataMatch[] = "　新旧データ一致 ";
+const char kDataDiffersQuestion[] = "{}のデータに{:d}/{:d} Byteの違いがあります。上書きしますか？";
+const char kNewDefinitionMissing[] = "　更新後の{}.iniが存在しません。";
+const char kRegionSizeDiffersQuestion[] = "{}の領域サイズが違いますが上書きしますか？";
+const char kFieldLine4[] = "　[{:08X}]:{}の{}を書き換え {:08X} -> {:08X}";
+const char kFieldLine2[] = "　[{:08X}]:{}の{}を書き換え {:04X} -> {:04X}";
+const char kFieldLine1[] = "　[{:08X}]:{}の{}を書き換え {:02X} -> {:02X}";
+const char kOutputWritten[] = "新バイナリファイルを{}に出力しました";
+const char kOutputFailed[] = "新バイナリファイルの出力に失敗しました: {}";
+
+const char kBinaryNotLoaded[] = "　バイナリファイルが読み込まれていません";
+const char kCreateQuestion[] =
+    "無改造の旧バイナリファイル, 新バイナリファイル, 旧Dovra定義ファイルを使って新Dovra定義ファイルを作成します";
+const char kFolderCreated[] = "{}フォルダを作成";
+const char kFolderCreateFailed[] = "{}フォルダを作成できませんでした";
+const char kNameListHeading[] = "--- idnファイルの複製 ---";
+const char kDefinitionHeading[] = "--- iniファイル作成開始 ---";
+const char kCopySucceeded[] = "コピー成功: %s";
+const char kCopyFailed[] = "コピー失敗: %s";
+const char kCreateAddressLine[] = "　ADDR: {:08X}";
+const char kCreateSizeLine[] = "　Size: {:d}";
+const char kNotFound[] = "　一致するデータが見つかりませんでした。";
+const char kZeroSizeTable[] = "　テーブルサイズが0のため検索できません。";
+const char kDataFound[] = "　{:08X}にデータ発見。";
+const char kSameAddress[] = "　同アドレスのため更新不要。ファイルをコピーします。";
+const char kCopiedFrom[] = "　{}をコピー";
+const char kWrittenTo[] = "　{}に出力";
+const char kTableCopyFailed[] = "　{}のコピーに失敗しました";
+const char kShiftingAddresses[] = "　アドレスを{:d}ずつ書き換え";
+const char kSourceOpenFailed[] = "　{}を開けませんでした";
+const char kDestinationCreateFailed[] = "　{}を作成できませんでした";
+const char kAddressConversionFailed[] = "　{}の{}行目のアドレス「{}」を変換できませんでした";
+const char kDestinationWriteFailed[] = "　{}の書き込みに失敗しました";
+const char kFinished[] = "完了しました";
+
+} // namespace dovra::text

@@ -1,0 +1,62 @@
+#pragma once
+
+// Every text the engine shows, logs or asks, as code page 932 bytes (see texts.cpp). Format strings use
+// fmt's replacement fields and go through fmt::runtime, since they are not UTF-8 literals.
+namespace dovra::text {
+
+// Binary file loads.
+extern const char kCannotOpenFile[];
+extern const char kFileSizeZero[];
+extern const char kFileTooLarge[];
+extern const char kAllocationFailed[];
+extern const char kReadFailed[];
+extern const char kOldBinaryLoadFailed[];
+extern const char kNewBinaryLoadFailed[];
+
+// Settings folder loads (printf-style "%s" templates).
+extern const char kFieldOutsideRecord[];
+extern const char kNameListOpenFailed[];
+extern const char kParseFailed[];
+extern const char kUnrepresentableEntry[];
+
+// Rewrite command.
+extern const char kRewriteAddressLine[];
+extern const char kRewriteSizeLine[];
+extern const char kAddressBeyondFile[];
+extern const char kAddressBeyondFileCrLf[];
+extern const char kDataMatch[];
+extern const char kDataDiffersQuestion[];
+extern const char kNewDefinitionMissing[];
+extern const char kRegionSizeDiffersQuestion[];
+extern const char kFieldLine4[];
+extern const char kFieldLine2[];
+extern const char kFieldLine1[];
+extern const char kOutputWritten[];
+extern const char kOutputFailed[];
+
+// Create command.
+extern const char kBinaryNotLoaded[];
+extern const char kCreateQuestion[];
+extern const char kFolderCreated[];
+extern const char kFolderCreateFailed[];
+extern const char kNameListHeading[];
+extern const char kDefinitionHeading[];
+extern const char kCopySucceeded[];
+extern const char kCopyFailed[];
+extern const char kCreateAddressLine[];
+extern const char kCreateSizeLine[];
+extern const char kNotFound[];
+extern const char kZeroSizeTable[];
+extern const char kDataFound[];
+extern const char kSameAddress[];
+extern const char kCopiedFrom[];
+extern const char kWrittenTo[];
+extern const char kTableCopyFailed[];
+extern const char kShiftingAddresses[];
+extern const char kSourceOpenFailed[];
+extern const char kDestinationCreateFailed[];
+extern const char kAddressConversionFailed[];
+extern const char kDestinationWriteFailed[];
+extern const char kFinished[];
+
+} // namespace dovra::text

@@ -1,0 +1,94 @@
+#include "support/test_support.h"
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "engine/encoding.h"
+#include "engine/message_box.h"
+
+namespace dovra::test {
+
+std::string Sj(std::string_view utf8) {
+    auto converted = Utf8ToCp932(utf8);
+    EXPECT_TRUE(converted.has_value()) << "no code page 932 form: " << utf8;
+    return converted.value_or(std::string());
+}
+
+std::string Sj(std::u8string_view utf8) {
+    return Sj(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string stem = "dovra-test";
+    if (info != nullptr) {
+        stem += std::string("-") + info->name();
+    }
+    for (auto& c : stem) {
+        if (c == '/' || c == '\\') {
+            c = '_';
+        }
+    }
+    auto base = std::filesystem::temp_directory_path();
+    std::random_device random;
+    for (;;) {
+        auto candidate = base / (stem + "-" + std::to_string(random()) + "-" + std::to_string(counter++));
+        if (std::filesystem::create_directory(candidate)) {
+            m_path = candidate;
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::string TempDir::Cp932() const {
+    return Sj(m_path.string());
+}
+
+std::string TempDir::Cp932(std::u8string_view relative) const {
+    auto full = m_path / relative;
+    return Sj(full.string());
+}
+
+void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
+    if (path.has_parent_path()) {
+        std::filesystem::create_directories(path.parent_path());
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+CapturedChannels::CapturedChannels(CDefinitionUpdater& engine) {
+    engine.m_log = [this](const std::string& line) { log.push_back(line); };
+    engine.m_confirm = [this](const std::string& question) {
+        questions.push_back(question);
+        if (answers.empty()) {
+            return defaultAnswer;
+        }
+        bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    };
+    SetMessageBoxChannel([this](const std::string& text) { messages.push_back(text); });
+}
+
+CapturedChannels::~CapturedChannels() {
+    SetMessageBoxChannel(nullptr);
+}
+
+} // namespace dovra::test
