@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What a command-line front end needs to know about the process it runs in. Kept here because engine/ is
+// the only code that asks the OS.
+namespace dovra {
+
+// Whether standard input / standard error is an interactive terminal (not a pipe or a file). The command
+// line front end echoes piped answers and keeps progress off redirected output by these.
+bool IsStdinTerminal();
+bool IsStderrTerminal();
+
+// The program's arguments (without the program name) as UTF-8. POSIX passes them in the terminal's
+// encoding, which is taken to be UTF-8; Windows hands narrow `argv` over in the ANSI code page, which loses
+// characters, so there they are read again from the wide command line.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+} // namespace dovra

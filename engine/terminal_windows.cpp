@@ -1,0 +1,50 @@
+#include "engine/terminal.h"
+
+#include <io.h>
+#include <stdio.h>
+#include <windows.h>
+
+#include <shellapi.h>
+
+namespace dovra {
+namespace {
+
+std::string WideToUtf8(const wchar_t* wide) {
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) {
+        return std::string();
+    }
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), length, nullptr, nullptr);
+    utf8.pop_back(); // the terminator written by the conversion
+    return utf8;
+}
+
+} // namespace
+
+bool IsStdinTerminal() {
+    return _isatty(_fileno(stdin)) != 0;
+}
+
+bool IsStderrTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        for (int i = 1; i < argc; ++i) {
+            arguments.emplace_back(argv[i]);
+        }
+        return arguments;
+    }
+    for (int i = 1; i < count; ++i) {
+        arguments.push_back(WideToUtf8(wide[i]));
+    }
+    LocalFree(wide);
+    return arguments;
+}
+
+} // namespace dovra
