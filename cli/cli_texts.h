@@ -1,0 +1,51 @@
+#pragma once
+
+// What the command line front end itself says on the terminal, in UTF-8 (the engine's own texts are code
+// page 932 and live in engine/texts.cpp). Japanese first for the tool's users, English for scripts' authors.
+namespace dovra::cli {
+
+inline constexpr char kProgramName[] = "dovra-updater-cli";
+
+inline constexpr char kSynopsis[] =
+    "使い方 / usage:\n"
+    "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--yes]\n"
+    "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY [--yes]\n"
+    "  dovra-updater-cli --help | --version\n";
+
+inline constexpr char kHelpDetails[] =
+    "\n"
+    "create   Dovra作成: 旧設定フォルダの各テーブルのデータを新バイナリから探し、アドレスをずらした\n"
+    "         定義ファイルを OLD_SETTINGS_DIR_NEW に書き出します。名前リスト (.idn) は複製します。\n"
+    "         OLD_BINARY は無改造の旧バイナリファイルです。\n"
+    "         Finds every old table's bytes in the new binary and writes OLD_SETTINGS_DIR_NEW with every\n"
+    "         address shifted; name lists are copied. OLD_BINARY must be the unaltered old binary.\n"
+    "rewrite  書き換え: 旧バイナリのテーブルのデータを、新設定フォルダが示す位置へ項目ごとに書き写し、\n"
+    "         NEW_BINARY.new として出力します。入力ファイルは書き換えません。\n"
+    "         Copies each old table's data into the new binary where the new settings folder places it,\n"
+    "         field by field, and writes NEW_BINARY.new. The input files are never written.\n"
+    "\n"
+    "--yes    すべての質問に「はい」と答えます (標準入力は読みません)。\n"
+    "         Answers yes to every question without reading standard input.\n"
+    "\n"
+    "ログは標準出力へ、質問とメッセージは標準エラー出力へ出ます。質問には標準入力の1行で答えます:\n"
+    "y または yes (大文字小文字は問いません) で「はい」、それ以外や入力の終わりは「いいえ」です。\n"
+    "Log lines go to standard output; questions and messages go to standard error. A question reads one\n"
+    "line from standard input: y or yes in any letter case is yes; anything else, or end of input, is no.\n"
+    "\n"
+    "終了ステータス / exit status:\n"
+    "  0  コマンドが最後まで実行されました / the command ran to its end (whatever the answers)\n"
+    "  1  バイナリファイルを読み込めませんでした / a binary file could not be loaded\n"
+    "  2  使い方の誤り、または表せないパス / usage error, or a path code page 932 cannot represent\n"
+    "  3  出力を書き込めませんでした / an output could not be written (NEW_BINARY.new, the _NEW folder)\n";
+
+inline constexpr char kSeeHelp[] = "詳しくは dovra-updater-cli --help / see dovra-updater-cli --help\n";
+
+// Usage errors, after "dovra-updater-cli: ".
+inline constexpr char kNoCommand[] = "コマンドがありません / no command given";
+inline constexpr char kUnknownCommand[] = "不明なコマンドです: {} / unknown command";
+inline constexpr char kUnknownOption[] = "不明なオプションです: {} / unknown option";
+inline constexpr char kWrongPathCount[] = "{0}にはパスが{1}個必要です ({2}個指定) / {0} takes {1} paths, {2} given";
+inline constexpr char kUnrepresentablePath[] =
+    "パスをコードページ932 (Shift_JIS) で正確に表せません: {} / the path has no exact code page 932 form";
+
+} // namespace dovra::cli

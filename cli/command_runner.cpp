@@ -1,0 +1,65 @@
+#include "cli/command_runner.h"
+
+#include <fmt/format.h>
+
+#include "cli/cli_texts.h"
+#include "engine/definition_updater.h"
+#include "engine/encoding.h"
+#include "engine/message_box.h"
+#include "engine/texts.h"
+
+namespace dovra::cli {
+namespace {
+
+bool Convert(const std::string& utf8, std::string& cp932, std::string& refused) {
+    auto converted = Utf8ToCp932(utf8);
+    if (!converted) {
+        refused = utf8;
+        return false;
+    }
+    cp932 = std::move(*converted);
+    return true;
+}
+
+// Stops at the first failed load with the load's own message followed by the one naming the file, as the
+// dialog does; the command does not run then.
+bool LoadBinaries(const CommandPaths& paths, CDefinitionUpdater& engine) {
+    if (!engine.LoadOldBinary(paths.oldBinary)) {
+        ShowMessageBox(text::kOldBinaryLoadFailed);
+        return false;
+    }
+    if (!engine.LoadNewBinary(paths.newBinary)) {
+        ShowMessageBox(text::kNewBinaryLoadFailed);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::variant<CommandPaths, UsageError> ToEnginePaths(Command command, const CommandPaths& utf8Paths) {
+    CommandPaths converted;
+    std::string refused;
+    if (!Convert(utf8Paths.oldFolder, converted.oldFolder, refused) ||
+        (command == Command::kRewrite && !Convert(utf8Paths.newFolder, converted.newFolder, refused)) ||
+        !Convert(utf8Paths.oldBinary, converted.oldBinary, refused) ||
+        !Convert(utf8Paths.newBinary, converted.newBinary, refused)) {
+        return UsageError{fmt::format(fmt::runtime(kUnrepresentablePath), refused)};
+    }
+    return converted;
+}
+
+ExitStatus RunCommand(Command command, const CommandPaths& paths, CDefinitionUpdater& engine) {
+    engine.LoadOldSettings(paths.oldFolder);
+    if (command == Command::kRewrite) {
+        engine.LoadNewSettings(paths.newFolder);
+    }
+    if (!LoadBinaries(paths, engine)) {
+        return kExitLoadFailed;
+    }
+    // Both commands report their outcome in the log; false means their output could not be written.
+    const bool finished = command == Command::kRewrite ? engine.Rewrite() : engine.CreateDefinitions();
+    return finished ? kExitCompleted : kExitWriteFailed;
+}
+
+} // namespace dovra::cli

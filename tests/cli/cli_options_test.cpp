@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "cli/cli_options.h"
+
+namespace dovra::cli {
+namespace {
+
+CliOptions Parsed(const std::vector<std::string>& arguments) {
+    auto result = ParseArguments(arguments);
+    EXPECT_TRUE(std::holds_alternative<CliOptions>(result))
+        << (std::holds_alternative<UsageError>(result) ? std::get<UsageError>(result).message : "");
+    return std::holds_alternative<CliOptions>(result) ? std::get<CliOptions>(result) : CliOptions{};
+}
+
+std::string Refused(const std::vector<std::string>& arguments) {
+    auto result = ParseArguments(arguments);
+    EXPECT_TRUE(std::holds_alternative<UsageError>(result));
+    return std::holds_alternative<UsageError>(result) ? std::get<UsageError>(result).message : std::string();
+}
+
+TEST(CliOptions, CreateTakesOldFolderOldBinaryNewBinary) {
+    CliOptions options = Parsed({"create", "old", "old.bin", "new.bin"});
+    EXPECT_EQ(options.command, Command::kCreate);
+    EXPECT_EQ(options.paths.oldFolder, "old");
+    EXPECT_EQ(options.paths.newFolder, "");
+    EXPECT_EQ(options.paths.oldBinary, "old.bin");
+    EXPECT_EQ(options.paths.newBinary, "new.bin");
+    EXPECT_FALSE(options.assumeYes);
+}
+
+TEST(CliOptions, RewriteTakesBothFoldersThenBothBinaries) {
+    CliOptions options = Parsed({"rewrite", "old", "new", "old.bin", "new.bin", "--yes"});
+    EXPECT_EQ(options.command, Command::kRewrite);
+    EXPECT_EQ(options.paths.oldFolder, "old");
+    EXPECT_EQ(options.paths.newFolder, "new");
+    EXPECT_EQ(options.paths.oldBinary, "old.bin");
+    EXPECT_EQ(options.paths.newBinary, "new.bin");
+    EXPECT_TRUE(options.assumeYes);
+}
+
+TEST(CliOptions, YesMayStandAnywhereAfterTheCommand) {
+    EXPECT_TRUE(Parsed({"create", "--yes", "old", "old.bin", "new.bin"}).assumeYes);
+    EXPECT_TRUE(Parsed({"--yes", "create", "old", "old.bin", "new.bin"}).assumeYes);
+}
+
+TEST(CliOptions, DoubleDashLetsPathsBeginWithADash) {
+    CliOptions options = Parsed({"create", "--yes", "--", "-old", "--yes", "-"});
+    EXPECT_EQ(options.paths.oldFolder, "-old");
+    EXPECT_EQ(options.paths.oldBinary, "--yes");
+    EXPECT_EQ(options.paths.newBinary, "-");
+    EXPECT_TRUE(options.assumeYes);
+}
+
+TEST(CliOptions, EmptyAndJapanesePathsPassUnchanged) {
+    CliOptions options = Parsed({"create", "", "旧 設定/表.bin", "新.bin"});
+    EXPECT_EQ(options.paths.oldFolder, "");
+    EXPECT_EQ(options.paths.oldBinary, "旧 設定/表.bin");
+}
+
+TEST(CliOptions, HelpAndVersionWinWhereverTheyStand) {
+    EXPECT_EQ(Parsed({"--help"}).command, Command::kHelp);
+    EXPECT_EQ(Parsed({"--version"}).command, Command::kVersion);
+    EXPECT_EQ(Parsed({"create", "a", "--help"}).command, Command::kHelp);
+    EXPECT_EQ(Parsed({"bogus", "--version", "--nonsense"}).command, Command::kVersion);
+}
+
+TEST(CliOptions, MalformedCommandLinesAreUsageErrors) {
+    EXPECT_EQ(Refused({}), "コマンドがありません / no command given");
+    EXPECT_EQ(Refused({"--yes"}), "コマンドがありません / no command given");
+    EXPECT_EQ(Refused({"Create", "a", "b", "c"}), "不明なコマンドです: Create / unknown command");
+    EXPECT_EQ(Refused({"create", "a", "b", "c", "-y"}), "不明なオプションです: -y / unknown option");
+    EXPECT_EQ(Refused({"create", "a", "b"}), "createにはパスが3個必要です (2個指定) / create takes 3 paths, 2 given");
+    EXPECT_EQ(Refused({"rewrite", "a", "b", "c", "d", "e"}),
+              "rewriteにはパスが4個必要です (5個指定) / rewrite takes 4 paths, 5 given");
+    // The create command takes no new settings folder: four paths are one too many.
+    EXPECT_EQ(Refused({"create", "a", "b", "c", "d"}),
+              "createにはパスが3個必要です (4個指定) / create takes 3 paths, 4 given");
+}
+
+} // namespace
+} // namespace dovra::cli
