@@ -133,6 +133,13 @@ bool RemoveFile(std::string_view path) {
     return native && std::filesystem::remove(*native, error);
 }
 
+bool IsSameFile(std::string_view first, std::string_view second) {
+    auto nativeFirst = ToNativePath(first);
+    auto nativeSecond = ToNativePath(second);
+    std::error_code error;
+    return nativeFirst && nativeSecond && std::filesystem::equivalent(*nativeFirst, *nativeSecond, error);
+}
+
 std::optional<std::string> ResolveExistingFile(std::string_view path) {
     auto native = ToNativePath(path);
     if (!native) {

@@ -36,6 +36,8 @@ bool CreateFolder(std::string_view path);
 // Overwrites an existing destination.
 bool CopyFileOverwriting(std::string_view from, std::string_view to);
 bool RemoveFile(std::string_view path);
+// True when both paths name one existing file (also through different spellings or links).
+bool IsSameFile(std::string_view first, std::string_view second);
 
 // Settings folders come from Windows, where file names ignore letter case: when no file has exactly the
 // name in `path`, the one file of that folder whose name matches ignoring case is used instead. Gives the
