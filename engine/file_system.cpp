@@ -113,18 +113,21 @@ bool CreateFolder(std::string_view path) {
 }
 
 bool CopyFileOverwriting(std::string_view from, std::string_view to) {
-    auto source = ToNativePath(from);
-    auto destination = ToNativePath(to);
-    if (!source || !destination) {
+    // The source is found as the editor would find it (letter-case fallback); the destination is replaced
+    // whole or left as it was, so a failed copy never leaves a truncated definition file behind.
+    FilePtr source = OpenForReading(from);
+    if (!source) {
         return false;
     }
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(*source, error)) {
-        return false;
+    AtomicFileWriter destination(to);
+    char buffer[65536];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, source.get())) > 0) {
+        if (!destination.Write(buffer, count)) {
+            return false;
+        }
     }
-    return std::filesystem::copy_file(*source, *destination, std::filesystem::copy_options::overwrite_existing,
-                                      error) &&
-           !error;
+    return !std::ferror(source.get()) && destination.Commit();
 }
 
 bool RemoveFile(std::string_view path) {

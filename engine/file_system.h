@@ -33,7 +33,8 @@ bool PathExists(std::string_view path);
 bool IsDirectory(std::string_view path);
 // An existing folder counts as success.
 bool CreateFolder(std::string_view path);
-// Overwrites an existing destination.
+// Copies `from` (with the letter-case fallback of ResolveExistingFile) over `to`, replacing an existing
+// destination atomically: afterwards `to` holds either the whole copy or what it held before.
 bool CopyFileOverwriting(std::string_view from, std::string_view to);
 bool RemoveFile(std::string_view path);
 // True when both paths name one existing file (also through different spellings or links).
