@@ -36,19 +36,34 @@ bool DefinitionEntry::Parse(std::string_view line) {
             (column == 0 ? address : size) = value;
             break;
         }
-        case 1: name = text; break;
-        case 2: widthText = text; break;
+        case 1:
+            name = text;
+            break;
+        case 2:
+            widthText = text;
+            break;
         case 4: {
             auto flag = static_cast<std::uint32_t>(ParseAtoi(text));
             flag4 = flag <= 1 ? flag : 0;
             break;
         }
-        case 5: text5 = text; break;
-        case 6: text6 = text; break;
-        case 7: number7 = ParseAtoi(text); break;
-        case 8: text8 = text; break;
-        case 9: text9 = text; break;
-        default: break;
+        case 5:
+            text5 = text;
+            break;
+        case 6:
+            text6 = text;
+            break;
+        case 7:
+            number7 = ParseAtoi(text);
+            break;
+        case 8:
+            text8 = text;
+            break;
+        case 9:
+            text9 = text;
+            break;
+        default:
+            break;
         }
         ++column;
         start = i + 1;

@@ -36,8 +36,9 @@ bool CDefinitionUpdater::LoadOldSettings(std::string_view folder) {
             ReportUnparsable(path);
             continue;
         }
-        // An unreadable definition file still leaves its (empty) summary, as the editor's tool always did;
-        // a missing name list leaves the table with size 0.
+        // The old set keeps a summary for every definition file it found: one that cannot be opened leaves
+        // the empty summary under the empty name, one without a name list its summary with size 0. A table
+        // whose numbers cannot be trusted is left out, as the new set leaves it out.
         m_oldSummaries[table.name] = dovra::SummaryOf(table);
     }
     m_oldFolder = std::string(folder);

@@ -104,7 +104,8 @@ std::string Utf8ToCp932Lossy(std::string_view utf8) {
             ++end;
         }
         auto piece = Convert(kCp932, kUtf8, utf8.substr(start, end - start));
-        if (piece && Convert(kUtf8, kCp932, *piece) == std::optional<std::string>(std::string(utf8.substr(start, end - start)))) {
+        if (piece && Convert(kUtf8, kCp932, *piece) ==
+                         std::optional<std::string>(std::string(utf8.substr(start, end - start)))) {
             result += *piece;
         } else {
             result += '?';

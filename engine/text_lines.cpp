@@ -1,6 +1,7 @@
 #include "engine/text_lines.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cstdio>
 
 #include "engine/file_system.h"
 

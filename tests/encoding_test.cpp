@@ -14,10 +14,10 @@ TEST(Encoding, JapaneseRoundTripsExactly) {
 }
 
 TEST(Encoding, RefusesWhatCannotComeBackUnchanged) {
-    EXPECT_FALSE(Utf8ToCp932("caf\xC3\xA9"));      // é has no code page 932 form
-    EXPECT_FALSE(Utf8ToCp932("\xE3\x80\x9C"));     // WAVE DASH comes back as FULLWIDTH TILDE
+    EXPECT_FALSE(Utf8ToCp932("caf\xC3\xA9"));       // é has no code page 932 form
+    EXPECT_FALSE(Utf8ToCp932("\xE3\x80\x9C"));      // WAVE DASH comes back as FULLWIDTH TILDE
     EXPECT_FALSE(Cp932ToUtf8(std::string("\x81"))); // a lead byte without its trail byte
-    EXPECT_TRUE(Utf8ToCp932("\xEF\xBD\x9E"));      // FULLWIDTH TILDE itself is fine
+    EXPECT_TRUE(Utf8ToCp932("\xEF\xBD\x9E"));       // FULLWIDTH TILDE itself is fine
 }
 
 TEST(Encoding, LossyConversionsNeverFail) {
