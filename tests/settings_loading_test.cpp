@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+#include <fmt/printf.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "definitions/definition_set.h"
+#include "engine/path_text.h"
+#include "engine/texts.h"
+#include "support/test_support.h"
+
+namespace dovra {
+namespace {
+
+using test::Sj;
+using test::TempDir;
+using test::WriteBytes;
+
+class SettingsLoadingTest : public ::testing::Test {
+protected:
+    std::string ParseFailed(std::u8string_view file) const { return fmt::sprintf(text::kParseFailed, dir.Cp932(file)); }
+    static std::vector<std::string> Keys(const SummaryMap& map) { return SortedTableNames(map); }
+    template <typename Map> static std::vector<std::string> Keys(const Map& map) {
+        std::vector<std::string> keys;
+        for (const auto& [key, value] : map) {
+            keys.push_back(key);
+        }
+        std::sort(keys.begin(), keys.end());
+        return keys;
+    }
+    // A definition file of one 4-byte record at `address` and a name list of `records` lines.
+    void WriteTable(std::u8string_view folder, std::u8string_view name, unsigned address, int records) {
+        std::u8string base = std::u8string(folder) + u8"/" + std::u8string(name);
+        WriteBytes(dir.Native(base + u8".ini"), fmt::format("{:X},a,4,,\r\n", address));
+        std::string names;
+        for (int i = 0; i < records; ++i) {
+            names += fmt::format("r{}\r\n", i);
+        }
+        WriteBytes(dir.Native(base + u8".idn"), names);
+    }
+
+    TempDir dir;
+    CDefinitionUpdater engine;
+    test::CapturedChannels channels{engine};
+};
+
+// A settings folder with good and broken tables side by side.
+class MixedFolderTest : public SettingsLoadingTest {
+protected:
+    void SetUp() override {
+        WriteTable(u8"defs", u8"good", 0x100, 2);
+        WriteTable(u8"defs", u8"emptylist", 0x200, 0);
+        WriteBytes(dir.Native(u8"defs/nolist.ini"), "300,a,2,,\n");
+        WriteBytes(dir.Native(u8"defs/bad.ini"), "400,a,4,,\nzz,b,\n");
+        WriteBytes(dir.Native(u8"defs/bad.idn"), "r\n");
+        WriteBytes(dir.Native(u8"defs/empty.ini"), "");
+        WriteBytes(dir.Native(u8"defs/empty.idn"), "r\n");
+        WriteBytes(dir.Native(u8"defs/UPPER.INI"), "500,a,1,,\n");
+        WriteBytes(dir.Native(u8"defs/upper.idn"), "r\nr\nr\n");
+        WriteBytes(dir.Native(u8"defs/表.ini"), "600,a,2,,\n");
+        WriteBytes(dir.Native(u8"defs/表.idn"), Sj(u8"一\r\n"));
+        WriteBytes(dir.Native(u8"defs/notes.txt"), "not a table\n");
+        std::filesystem::create_directory(dir.Native(u8"defs/sub.ini"));
+    }
+    std::string Folder() const { return dir.Cp932(u8"defs"); }
+};
+
+TEST_F(MixedFolderTest, OldSetKeepsEveryReadableTableAndReportsTheBrokenOnes) {
+    EXPECT_TRUE(engine.LoadOldSettings(Folder()));
+    const auto& old = engine.OldSummaries();
+    EXPECT_EQ(Keys(old), (std::vector<std::string>{"UPPER", "emptylist", "good", "nolist", Sj(u8"表")}));
+
+    const TableSummary& good = old.at("good");
+    EXPECT_EQ(good.name, "good");
+    EXPECT_EQ(good.baseAddress, 0x100u);
+    EXPECT_EQ(good.recordSize, 4u);
+    EXPECT_EQ(good.tableSize, 8u);
+    EXPECT_EQ(old.at("emptylist").tableSize, 0u);
+    EXPECT_EQ(old.at("emptylist").baseAddress, 0x200u);
+    // Without its name list the table still counts, with size 0 and its other numbers.
+    EXPECT_EQ(old.at("nolist").tableSize, 0u);
+    EXPECT_EQ(old.at("nolist").baseAddress, 0x300u);
+    EXPECT_EQ(old.at("nolist").recordSize, 2u);
+    // Upper-case extensions find their name list in any letter case.
+    EXPECT_EQ(old.at("UPPER").tableSize, 3u);
+    EXPECT_EQ(old.at(Sj(u8"表")).tableSize, 2u);
+
+    EXPECT_EQ(channels.messages,
+              (std::vector<std::string>{ParseFailed(u8"defs/bad.ini"), ParseFailed(u8"defs/empty.ini"),
+                                        text::kNameListOpenFailed}));
+    EXPECT_EQ(engine.OldFolder(), Folder());
+}
+
+TEST_F(MixedFolderTest, NewSetKeepsOnlyTablesThatLoadedWhole) {
+    EXPECT_TRUE(engine.LoadNewSettings(Folder()));
+    const std::vector<std::string> loaded{"UPPER", "emptylist", "good", Sj(u8"表")};
+    EXPECT_EQ(Keys(engine.NewSummaries()), loaded);
+    EXPECT_EQ(Keys(engine.NewTables()), loaded);
+    EXPECT_EQ(Keys(engine.NewRecordNames()), loaded);
+
+    EXPECT_EQ(engine.NewSummaries().at("good").tableSize, 8u);
+    EXPECT_EQ(engine.NewTables().at("good").entries.size(), 1u);
+    EXPECT_EQ(engine.NewRecordNames().at("good"), (std::vector<std::string>{"r0\n", "r1\n"}));
+    EXPECT_EQ(engine.NewRecordNames().at(Sj(u8"表")), (std::vector<std::string>{Sj(u8"一\n")}));
+    EXPECT_EQ(engine.NewSummaries().at("emptylist").tableSize, 0u);
+
+    EXPECT_EQ(channels.messages,
+              (std::vector<std::string>{ParseFailed(u8"defs/bad.ini"), ParseFailed(u8"defs/empty.ini"),
+                                        text::kNameListOpenFailed, ParseFailed(u8"defs/nolist.ini")}));
+    EXPECT_EQ(engine.NewFolder(), Folder());
+}
+
+TEST_F(SettingsLoadingTest, UnopenableDefinitionFileLeavesTheEmptySummaryInTheOldSetOnly) {
+    std::error_code error;
+    std::filesystem::create_directory(dir.Native(u8"defs"));
+    std::filesystem::create_symlink("nowhere.ini", dir.Native(u8"defs/dangling.ini"), error);
+    if (error) {
+        GTEST_SKIP() << "no symbolic links here: " << error.message();
+    }
+    WriteTable(u8"defs", u8"good", 0x10, 1);
+
+    engine.LoadOldSettings(dir.Cp932(u8"defs"));
+    EXPECT_EQ(Keys(engine.OldSummaries()), (std::vector<std::string>{"", "good"}));
+    const TableSummary& empty = engine.OldSummaries().at("");
+    EXPECT_EQ(empty.name, "");
+    EXPECT_EQ(empty.baseAddress, 0u);
+    EXPECT_EQ(empty.tableSize, 0u);
+    EXPECT_EQ(empty.recordSize, 0u);
+    EXPECT_TRUE(channels.messages.empty());
+
+    engine.LoadNewSettings(dir.Cp932(u8"defs"));
+    EXPECT_EQ(Keys(engine.NewSummaries()), (std::vector<std::string>{"good"}));
+    EXPECT_EQ(channels.messages, (std::vector<std::string>{ParseFailed(u8"defs/dangling.ini")}));
+}
+
+TEST_F(SettingsLoadingTest, EachLoadReplacesTheWholeSet) {
+    WriteTable(u8"A", u8"P", 0x10, 1);
+    WriteTable(u8"A", u8"Q", 0x20, 1);
+    WriteTable(u8"B", u8"Q", 0x30, 2);
+    WriteTable(u8"B", u8"R", 0x40, 1);
+
+    engine.LoadOldSettings(dir.Cp932(u8"A"));
+    engine.LoadOldSettings(dir.Cp932(u8"B"));
+    EXPECT_EQ(Keys(engine.OldSummaries()), (std::vector<std::string>{"Q", "R"}));
+    EXPECT_EQ(engine.OldSummaries().at("Q").baseAddress, 0x30u);
+
+    engine.LoadNewSettings(dir.Cp932(u8"A"));
+    engine.LoadNewSettings(dir.Cp932(u8"B"));
+    EXPECT_EQ(Keys(engine.NewTables()), (std::vector<std::string>{"Q", "R"}));
+    EXPECT_EQ(engine.NewSummaries().at("Q").baseAddress, 0x30u);
+    EXPECT_EQ(engine.NewRecordNames().at("Q").size(), 2u);
+    EXPECT_TRUE(channels.messages.empty());
+
+    // A table that lost its name list stays out, even though the earlier folder had it.
+    std::filesystem::remove(dir.Native(u8"B/Q.idn"));
+    engine.LoadNewSettings(dir.Cp932(u8"B"));
+    EXPECT_EQ(Keys(engine.NewSummaries()), (std::vector<std::string>{"R"}));
+    EXPECT_EQ(Keys(engine.NewRecordNames()), (std::vector<std::string>{"R"}));
+    EXPECT_EQ(channels.messages, (std::vector<std::string>{text::kNameListOpenFailed, ParseFailed(u8"B/Q.ini")}));
+}
+
+TEST_F(SettingsLoadingTest, MissingOrEmptyFolderGivesEmptySetsWithoutMessages) {
+    WriteTable(u8"A", u8"P", 0x10, 1);
+    engine.LoadOldSettings(dir.Cp932(u8"A"));
+    engine.LoadNewSettings(dir.Cp932(u8"A"));
+    std::filesystem::create_directory(dir.Native(u8"empty"));
+    for (const auto* folder : {u8"missing", u8"empty"}) {
+        engine.LoadOldSettings(dir.Cp932(folder));
+        engine.LoadNewSettings(dir.Cp932(folder));
+        EXPECT_TRUE(engine.OldSummaries().empty());
+        EXPECT_TRUE(engine.NewSummaries().empty());
+        EXPECT_TRUE(engine.NewTables().empty());
+        EXPECT_TRUE(engine.NewRecordNames().empty());
+        EXPECT_EQ(engine.OldFolder(), dir.Cp932(folder));
+    }
+    EXPECT_TRUE(channels.messages.empty());
+}
+
+TEST_F(SettingsLoadingTest, FolderPathIsKeptExactlyAsGiven) {
+    WriteTable(u8"A", u8"P", 0x10, 1);
+    const std::string withSeparator = dir.Cp932(u8"A") + kPathSeparator;
+    engine.LoadOldSettings(withSeparator);
+    EXPECT_EQ(engine.OldFolder(), withSeparator);
+    EXPECT_EQ(Keys(engine.OldSummaries()), (std::vector<std::string>{"P"}));
+}
+
+TEST(SortedTableNames, AscendingByteOrder) {
+    SummaryMap map;
+    for (const std::string& name : {std::string("b"), Sj(u8"表"), std::string("A"), std::string("a"), std::string()}) {
+        map[name].name = name;
+    }
+    EXPECT_EQ(SortedTableNames(map), (std::vector<std::string>{"", "A", "a", "b", Sj(u8"表")}));
+}
+
+} // namespace
+} // namespace dovra
