@@ -1,10 +1,43 @@
-#include "engine/definition_updater.h"
+#include <fmt/format.h>
 
-// Placeholder until the create command lands.
-bool CDefinitionUpdater::CreateDefinitions() {
-    return m_oldImage.IsLoaded() && m_newImage.IsLoaded();
+#include "engine/definition_updater.h"
+#include "engine/file_system.h"
+#include "engine/path_text.h"
+#include "engine/texts.h"
+
+namespace {
+
+// The new settings folder is named after the old one with "_NEW" appended. Trailing separators go first,
+// so "defs/old/" gives "defs/old_NEW" beside the old folder rather than a folder "_NEW" inside it; a root
+// keeps its separator.
+std::string OutputFolderFor(std::string_view oldFolder) {
+    return dovra::TrimTrailingSeparators(oldFolder) + "_NEW";
 }
 
-void CDefinitionUpdater::CopyNameLists(const std::string&, const std::string&) {}
+} // namespace
 
-void CDefinitionUpdater::RelocateTables(const std::string&) {}
+bool CDefinitionUpdater::CreateDefinitions() {
+    namespace text = dovra::text;
+    if (!m_oldImage.IsLoaded() || !m_newImage.IsLoaded()) {
+        Confirm(text::kBinaryNotLoaded);
+        return false;
+    }
+    const std::string outputFolder = OutputFolderFor(m_oldFolder);
+    if (!Confirm(text::kCreateQuestion)) {
+        return true;
+    }
+    // An existing folder is reused: files of the same names are overwritten, all others are left alone.
+    // Without a folder nothing can be written, so the command ends here rather than reporting a failure
+    // for every file.
+    if (!dovra::CreateFolder(outputFolder)) {
+        Log(fmt::format(fmt::runtime(text::kFolderCreateFailed), outputFolder));
+        return false;
+    }
+    Log(fmt::format(fmt::runtime(text::kFolderCreated), outputFolder));
+    Log(text::kNameListHeading);
+    CopyNameLists(m_oldFolder, outputFolder);
+    Log("");
+    Log(text::kDefinitionHeading);
+    RelocateTables(outputFolder);
+    return true;
+}

@@ -1,0 +1,28 @@
+#include "migration/atomic_copy.h"
+
+#include <cstdio>
+
+#include "engine/file_system.h"
+
+namespace dovra {
+
+bool CopyFileAtomically(std::string_view from, std::string_view to) {
+    FilePtr source = OpenForReading(from);
+    if (!source) {
+        return false;
+    }
+    AtomicFileWriter writer(to);
+    if (!writer.IsOpen()) {
+        return false;
+    }
+    char buffer[65536];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, source.get())) > 0) {
+        if (!writer.Write(buffer, count)) {
+            return false;
+        }
+    }
+    return !std::ferror(source.get()) && writer.Commit();
+}
+
+} // namespace dovra

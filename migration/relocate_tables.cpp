@@ -1,0 +1,113 @@
+#include <fmt/format.h>
+
+#include "definitions/definition_set.h"
+#include "engine/definition_updater.h"
+#include "engine/file_system.h"
+#include "engine/path_text.h"
+#include "engine/text_lines.h"
+#include "engine/texts.h"
+#include "migration/address_shift.h"
+#include "migration/atomic_copy.h"
+#include "migration/table_search.h"
+
+namespace {
+
+namespace text = dovra::text;
+using fmt::runtime;
+
+struct TablePaths {
+    std::string source;      // old folder + table name + ".ini"
+    std::string destination; // output folder + table name + ".ini"
+};
+
+std::span<const std::uint8_t> Bytes(const dovra::BinaryImage& image, std::uint32_t offset, std::uint32_t size) {
+    return {image.data.get() + offset, size};
+}
+
+bool LiesInside(const dovra::BinaryImage& image, const dovra::TableSummary& table) {
+    return static_cast<std::uint64_t>(table.baseAddress) + table.tableSize <= image.size;
+}
+
+// Found where it was: the definition file is still right and is copied byte for byte.
+void CopyUnmoved(const CDefinitionUpdater& engine, const TablePaths& paths) {
+    engine.Log(text::kSameAddress);
+    if (!dovra::CopyFileAtomically(paths.source, paths.destination)) {
+        engine.Log(fmt::format(runtime(text::kTableCopyFailed), paths.source));
+        return;
+    }
+    engine.Log(fmt::format(runtime(text::kCopiedFrom), paths.source));
+    engine.Log(fmt::format(runtime(text::kWrittenTo), paths.destination));
+}
+
+// Found elsewhere: every address moves by the same distance. The file is read in text mode, so the lines
+// written end in a bare line feed. A complete file or nothing appears at the destination: a failure
+// half-way never leaves a definition file that looks finished.
+void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::int32_t delta) {
+    std::optional<std::string> content = dovra::ReadTextModeFile(paths.source);
+    if (!content) {
+        engine.Log(fmt::format(runtime(text::kSourceOpenFailed), paths.source));
+        return;
+    }
+    dovra::AtomicFileWriter writer(paths.destination);
+    if (!writer.IsOpen()) {
+        engine.Log(fmt::format(runtime(text::kDestinationCreateFailed), paths.destination));
+        return;
+    }
+    engine.Log(fmt::format(runtime(text::kShiftingAddresses), delta));
+    dovra::ShiftedDefinition shifted = dovra::ShiftDefinitionAddresses(*content, delta);
+    if (shifted.failure) {
+        engine.Log(fmt::format(runtime(text::kAddressConversionFailed), paths.source, shifted.failure->lineNumber,
+                               shifted.failure->addressColumn));
+        return;
+    }
+    if (!writer.Write(shifted.text) || !writer.Commit()) {
+        engine.Log(fmt::format(runtime(text::kDestinationWriteFailed), paths.destination));
+        return;
+    }
+    engine.Log(fmt::format(runtime(text::kWrittenTo), paths.destination));
+}
+
+void RelocateTable(const CDefinitionUpdater& engine, const std::string& name, const dovra::TableSummary& table,
+                   const TablePaths& paths) {
+    engine.Log(name);
+    engine.Log(fmt::format(runtime(text::kCreateAddressLine), table.baseAddress));
+    engine.Log(fmt::format(runtime(text::kCreateSizeLine), table.tableSize));
+    // No bytes cannot be located: "finding" them at offset 0 would shift the definitions to a wrong place.
+    if (table.tableSize == 0) {
+        engine.Log(text::kZeroSizeTable);
+        return;
+    }
+    if (!LiesInside(engine.OldImage(), table)) {
+        engine.Log(text::kAddressBeyondFile);
+        return;
+    }
+    // The whole new image is searched from its start and the lowest match wins, even when the same bytes
+    // also stand at the old address.
+    const dovra::BinaryImage& newImage = engine.NewImage();
+    std::optional<std::uint32_t> found = dovra::FindLowestOffset(
+        Bytes(newImage, 0, newImage.size), Bytes(engine.OldImage(), table.baseAddress, table.tableSize));
+    if (!found) {
+        engine.Log(text::kNotFound);
+        return;
+    }
+    engine.Log(fmt::format(runtime(text::kDataFound), *found));
+    if (*found == table.baseAddress) {
+        CopyUnmoved(engine, paths);
+    } else {
+        // The distance as a signed 32-bit number: a table that moved towards the start is logged as -256.
+        WriteMoved(engine, paths, static_cast<std::int32_t>(*found - table.baseAddress));
+    }
+}
+
+} // namespace
+
+void CDefinitionUpdater::RelocateTables(const std::string& outputFolder) {
+    for (const std::string& name : dovra::SortedTableNames(m_oldSummaries)) {
+        const TablePaths paths{dovra::JoinPath(m_oldFolder, name + ".ini"),
+                               dovra::JoinPath(outputFolder, name + ".ini")};
+        RelocateTable(*this, name, m_oldSummaries.at(name), paths);
+        Log("");
+    }
+    // A notice through the prompt; its answer changes nothing.
+    Confirm(text::kFinished);
+}

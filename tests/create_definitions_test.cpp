@@ -1,0 +1,419 @@
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "engine/path_text.h"
+#include "support/test_support.h"
+
+namespace dovra {
+namespace {
+
+using test::ReadBytes;
+using test::Sj;
+using test::WriteBytes;
+
+// A table of two 4-byte records at 0x1000 (HP and MP fields), as the Dovra editor writes it (CR LF).
+const std::string kTableIni = "1000,HP,2,4,0,,,0,,,\r\n1002,MP,2,,0,,,0,,,\r\n";
+const std::string kTableIdn = "Alice\r\nBob\r\n";
+const std::string kTableBytes = "\x11\x22\x33\x44\x55\x66\x77\x88";
+
+// A binary of `size` zero bytes with the given bytes placed at the given offsets.
+std::string Image(std::size_t size, std::initializer_list<std::pair<std::size_t, std::string>> placements) {
+    std::string image(size, '\0');
+    for (const auto& [offset, bytes] : placements) {
+        image.replace(offset, bytes.size(), bytes);
+    }
+    return image;
+}
+
+// Every file under a folder with its bytes, to show that a folder was left as it was.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        files[entry.path().string()] = entry.is_regular_file() ? ReadBytes(entry.path()) : "<folder>";
+    }
+    return files;
+}
+
+class CreateDefinitions : public ::testing::Test {
+protected:
+    CreateDefinitions() { std::filesystem::create_directories(dir.Native(u8"old")); }
+
+    void WriteOld(std::u8string_view name, std::string_view bytes) { WriteBytes(dir.Native(u8"old") / name, bytes); }
+    void WriteTable(std::u8string_view name) {
+        WriteOld(std::u8string(name) + u8".ini", kTableIni);
+        WriteOld(std::u8string(name) + u8".idn", kTableIdn);
+    }
+    void WriteBinaries(std::string_view oldImage, std::string_view newImage) {
+        WriteBytes(dir.Native(u8"old.bin"), oldImage);
+        WriteBytes(dir.Native(u8"new.bin"), newImage);
+    }
+    // The create button's sequence: old folder, old binary, new binary, command.
+    void Load(const std::string& oldFolder) {
+        engine.LoadOldSettings(oldFolder);
+        ASSERT_TRUE(engine.LoadOldBinary(dir.Cp932(u8"old.bin")));
+        ASSERT_TRUE(engine.LoadNewBinary(dir.Cp932(u8"new.bin")));
+    }
+    bool Run(const std::string& oldFolder) {
+        Load(oldFolder);
+        return engine.CreateDefinitions();
+    }
+    bool Run() { return Run(dir.Cp932(u8"old")); }
+
+    std::string Output() const { return dir.Cp932(u8"old_NEW"); }
+    std::string OutputFile(std::string_view name) const { return JoinPath(Output(), name); }
+    std::string OldFile(std::string_view name) const { return JoinPath(dir.Cp932(u8"old"), name); }
+    std::string ReadOutput(std::u8string_view name) const { return ReadBytes(dir.Native(u8"old_NEW") / name); }
+
+    // The log from the first table block on.
+    std::vector<std::string> TableLog() const {
+        auto heading = std::find(channels.log.begin(), channels.log.end(), Sj(u8"--- iniファイル作成開始 ---"));
+        EXPECT_NE(heading, channels.log.end());
+        return heading == channels.log.end() ? std::vector<std::string>()
+                                             : std::vector<std::string>(heading + 1, channels.log.end());
+    }
+
+    test::TempDir dir;
+    CDefinitionUpdater engine;
+    test::CapturedChannels channels{engine};
+};
+
+const std::string kCreateQuestion =
+    Sj(u8"無改造の旧バイナリファイル, 新バイナリファイル, 旧Dovra定義ファイルを使って新Dovra定義ファイルを作成します");
+const std::string kFinished = Sj(u8"完了しました");
+
+TEST_F(CreateDefinitions, MovedTableIsWrittenWithShiftedAddressesAndTheWholeLogReadsAsExpected) {
+    WriteTable(u8"a");
+    // A line without a comma disappears from the output; CR LF becomes LF.
+    WriteOld(u8"a.ini", kTableIni + "comment line\r\n");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+    const auto oldBefore = Snapshot(dir.Native(u8"old"));
+
+    EXPECT_TRUE(Run());
+
+    const std::vector<std::string> expected = {
+        Output() + Sj(u8"フォルダを作成"),
+        Sj(u8"--- idnファイルの複製 ---"),
+        Sj(u8"コピー成功: ") + OutputFile("a.idn") + "\n",
+        "",
+        Sj(u8"--- iniファイル作成開始 ---"),
+        "a",
+        Sj(u8"　ADDR: 00001000"),
+        Sj(u8"　Size: 8"),
+        Sj(u8"　00001100にデータ発見。"),
+        Sj(u8"　アドレスを256ずつ書き換え"),
+        Sj(u8"　") + OutputFile("a.ini") + Sj(u8"に出力"),
+        "",
+    };
+    EXPECT_EQ(channels.log, expected);
+    EXPECT_EQ(channels.questions, (std::vector<std::string>{kCreateQuestion, kFinished}));
+    EXPECT_TRUE(channels.messages.empty());
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
+    EXPECT_EQ(ReadOutput(u8"a.idn"), kTableIdn);
+    EXPECT_EQ(Snapshot(dir.Native(u8"old")), oldBefore);
+    EXPECT_EQ(ReadBytes(dir.Native(u8"new.bin")), Image(0x2000, {{0x1100, kTableBytes}}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Native(u8"old_NEW")),
+                            std::filesystem::directory_iterator()),
+              2); // no temporary file left behind
+}
+
+TEST_F(CreateDefinitions, TableAtItsOldAddressIsCopiedByteForByte) {
+    WriteTable(u8"a");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x3000, {{0x1000, kTableBytes}}));
+
+    EXPECT_TRUE(Run());
+
+    const std::vector<std::string> expected = {
+        "a",
+        Sj(u8"　ADDR: 00001000"),
+        Sj(u8"　Size: 8"),
+        Sj(u8"　00001000にデータ発見。"),
+        Sj(u8"　同アドレスのため更新不要。ファイルをコピーします。"),
+        Sj(u8"　") + OldFile("a.ini") + Sj(u8"をコピー"),
+        Sj(u8"　") + OutputFile("a.ini") + Sj(u8"に出力"),
+        "",
+    };
+    EXPECT_EQ(TableLog(), expected);
+    EXPECT_EQ(ReadOutput(u8"a.ini"), kTableIni); // CR LF kept
+}
+
+TEST_F(CreateDefinitions, TableNotFoundGetsNoDefinitionFileButItsNameListIsCopied) {
+    WriteTable(u8"a");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes.substr(0, 7)}}));
+
+    EXPECT_TRUE(Run());
+
+    EXPECT_EQ(TableLog(), (std::vector<std::string>{"a", Sj(u8"　ADDR: 00001000"), Sj(u8"　Size: 8"),
+                                                    Sj(u8"　一致するデータが見つかりませんでした。"), ""}));
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/a.ini")));
+    EXPECT_EQ(ReadOutput(u8"a.idn"), kTableIdn);
+}
+
+TEST_F(CreateDefinitions, LowestOffsetWinsOverTheOldAddress) {
+    WriteTable(u8"a");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}),
+                  Image(0x2000, {{0x0F00, kTableBytes}, {0x1000, kTableBytes}}));
+
+    EXPECT_TRUE(Run());
+
+    auto log = TableLog();
+    ASSERT_GE(log.size(), 5u);
+    EXPECT_EQ(log[3], Sj(u8"　00000F00にデータ発見。"));
+    EXPECT_EQ(log[4], Sj(u8"　アドレスを-256ずつ書き換え"));
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "F00,HP,2,4,0,,,0,,,\nF02,MP,2,,0,,,0,,,\n");
+}
+
+TEST_F(CreateDefinitions, NegativeShiftWrapsModulo32Bits) {
+    // The table moves from 0x1100 to 0x1000; a field line whose address is 10 lands at FFFFFF10.
+    WriteOld(u8"a.ini", "1100,HP,2,4,0,,,0,,,\r\n10,X,1,,0,,,0,,,\r\n");
+    WriteOld(u8"a.idn", kTableIdn);
+    WriteBinaries(Image(0x2000, {{0x1100, kTableBytes}}), Image(0x2000, {{0x1000, kTableBytes}}));
+
+    EXPECT_TRUE(Run());
+
+    EXPECT_EQ(TableLog().at(4), Sj(u8"　アドレスを-256ずつ書き換え"));
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1000,HP,2,4,0,,,0,,,\nFFFFFF10,X,1,,0,,,0,,,\n");
+}
+
+TEST_F(CreateDefinitions, AddressColumnFormsAreAllReadAsHexadecimal) {
+    WriteOld(u8"a.ini", "0x1000,A,1,4,\r\n 1001,B,\r\n100a,C,\r\n1003zz,D,\r\n");
+    WriteOld(u8"a.idn", kTableIdn);
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1001, kTableBytes}}));
+
+    EXPECT_TRUE(Run());
+
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1001,A,1,4,\n1002,B,\n100B,C,\n1004,D,\n");
+}
+
+TEST_F(CreateDefinitions, ZeroSizeAndOutsideTablesAreReportedAndNotWritten) {
+    // An empty name list gives a table of no bytes; a table reaching past the old binary's end has no
+    // bytes to look for either.
+    WriteOld(u8"empty.ini", kTableIni);
+    WriteOld(u8"empty.idn", "");
+    WriteOld(u8"far.ini", "1FFC,HP,2,4,\r\n");
+    WriteOld(u8"far.idn", kTableIdn);
+    WriteBinaries(Image(0x2000, {}), Image(0x2000, {}));
+
+    EXPECT_TRUE(Run());
+
+    const std::vector<std::string> expected = {
+        "empty",
+        Sj(u8"　ADDR: 00001000"),
+        Sj(u8"　Size: 0"),
+        Sj(u8"　テーブルサイズが0のため検索できません。"),
+        "",
+        "far",
+        Sj(u8"　ADDR: 00001FFC"),
+        Sj(u8"　Size: 8"),
+        Sj(u8"　エラー: アドレスがファイルサイズを超えます。"),
+        "",
+    };
+    EXPECT_EQ(TableLog(), expected);
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/empty.ini")));
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/far.ini")));
+    EXPECT_EQ(ReadOutput(u8"empty.idn"), "");
+    EXPECT_EQ(channels.questions.back(), kFinished);
+}
+
+TEST_F(CreateDefinitions, DecliningTheQuestionCreatesAndLogsNothing) {
+    WriteTable(u8"a");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+    channels.answers = {false};
+
+    EXPECT_TRUE(Run());
+
+    EXPECT_EQ(channels.questions, std::vector<std::string>{kCreateQuestion});
+    EXPECT_TRUE(channels.log.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW")));
+}
+
+TEST_F(CreateDefinitions, MissingBinaryStopsBeforeAnything) {
+    WriteTable(u8"a");
+    WriteBytes(dir.Native(u8"old.bin"), Image(0x2000, {}));
+    engine.LoadOldSettings(dir.Cp932(u8"old"));
+    engine.LoadOldBinary(dir.Cp932(u8"old.bin"));
+    engine.LoadNewBinary(dir.Cp932(u8"missing.bin"));
+
+    EXPECT_FALSE(engine.CreateDefinitions());
+
+    EXPECT_EQ(channels.questions, std::vector<std::string>{Sj(u8"　バイナリファイルが読み込まれていません")});
+    EXPECT_TRUE(channels.log.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW")));
+}
+
+TEST_F(CreateDefinitions, ExistingOutputFolderIsReusedAndOnlySameNamedFilesAreReplaced) {
+    WriteTable(u8"a");
+    WriteBytes(dir.Native(u8"old_NEW/a.ini"), "stale");
+    WriteBytes(dir.Native(u8"old_NEW/a.idn"), "stale");
+    WriteBytes(dir.Native(u8"old_NEW/notes.txt"), "mine");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+
+    EXPECT_TRUE(Run());
+
+    EXPECT_EQ(channels.log.at(0), Output() + Sj(u8"フォルダを作成"));
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
+    EXPECT_EQ(ReadOutput(u8"a.idn"), kTableIdn);
+    EXPECT_EQ(ReadOutput(u8"notes.txt"), "mine");
+}
+
+TEST_F(CreateDefinitions, OutputFolderThatCannotBeCreatedEndsTheCommand) {
+    WriteTable(u8"a");
+    WriteBytes(dir.Native(u8"old_NEW"), "a file where the folder should go");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+
+    EXPECT_FALSE(Run());
+
+    EXPECT_EQ(channels.log, std::vector<std::string>{Output() + Sj(u8"フォルダを作成できませんでした")});
+    EXPECT_EQ(channels.questions, std::vector<std::string>{kCreateQuestion});
+    EXPECT_EQ(ReadBytes(dir.Native(u8"old_NEW")), "a file where the folder should go");
+}
+
+TEST_F(CreateDefinitions, TrailingSeparatorOfTheOldFolderIsNotPartOfTheOutputName) {
+    WriteTable(u8"a");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+
+    EXPECT_TRUE(Run(dir.Cp932(u8"old") + kPathSeparator));
+
+    EXPECT_EQ(channels.log.at(0), Output() + Sj(u8"フォルダを作成"));
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old/_NEW")));
+}
+
+TEST_F(CreateDefinitions, JapaneseFolderAndTableNames) {
+    // 表 and ソ end in the byte 0x5C, the backslash: it must never be taken for a separator.
+    std::filesystem::create_directories(dir.Native(u8"旧定義"));
+    WriteBytes(dir.Native(u8"旧定義/表.ini"), kTableIni);
+    WriteBytes(dir.Native(u8"旧定義/表.idn"), kTableIdn);
+    WriteBytes(dir.Native(u8"旧定義/ソート.ini"), "2000,HP,2,4,\r\n");
+    WriteBytes(dir.Native(u8"旧定義/ソート.idn"), "x\r\n");
+    WriteBinaries(Image(0x3000, {{0x1000, kTableBytes}, {0x2000, "\xA1\xB2\xC3\xD4"}}),
+                  Image(0x3000, {{0x1000, kTableBytes}, {0x2010, "\xA1\xB2\xC3\xD4"}}));
+    const std::string output = dir.Cp932(u8"旧定義_NEW");
+
+    EXPECT_TRUE(Run(dir.Cp932(u8"旧定義")));
+
+    EXPECT_EQ(channels.log.at(0), output + Sj(u8"フォルダを作成"));
+    EXPECT_EQ(channels.log.at(2), Sj(u8"コピー成功: ") + JoinPath(output, Sj(u8"ソート.idn")) + "\n");
+    EXPECT_EQ(channels.log.at(3), Sj(u8"コピー成功: ") + JoinPath(output, Sj(u8"表.idn")) + "\n");
+    auto log = TableLog();
+    ASSERT_EQ(log.size(), 15u);
+    EXPECT_EQ(log[0], Sj(u8"ソート")); // ascending byte order: 0x83 0x5C before 0x95 0x5C
+    EXPECT_EQ(log[5], Sj(u8"　") + JoinPath(output, Sj(u8"ソート.ini")) + Sj(u8"に出力"));
+    EXPECT_EQ(log[7], Sj(u8"表"));
+    EXPECT_EQ(log[13], Sj(u8"　") + JoinPath(output, Sj(u8"表.ini")) + Sj(u8"に出力"));
+    EXPECT_EQ(ReadBytes(dir.Native(u8"旧定義_NEW/ソート.ini")), "2010,HP,2,4,\n");
+    EXPECT_EQ(ReadBytes(dir.Native(u8"旧定義_NEW/表.ini")), kTableIni);
+}
+
+TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWritten) {
+    // Three moved tables, each broken after loading in its own way, and one that is fine.
+    for (auto name : {u8"a", u8"b", u8"c", u8"d"}) {
+        WriteTable(name);
+    }
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+    WriteBytes(dir.Native(u8"old_NEW/c.ini"), "from an earlier run");
+    std::filesystem::create_directories(dir.Native(u8"old_NEW/d.ini/inside"));
+    Load(dir.Cp932(u8"old"));
+    std::filesystem::remove(dir.Native(u8"old/a.ini"));
+    WriteOld(u8"c.ini", kTableIni + "zz,broken,\r\n");
+
+    EXPECT_TRUE(engine.CreateDefinitions());
+
+    auto log = TableLog();
+    const std::string shifting = Sj(u8"　アドレスを256ずつ書き換え");
+    const std::vector<std::string> expected = {
+        "a",
+        Sj(u8"　ADDR: 00001000"),
+        Sj(u8"　Size: 8"),
+        Sj(u8"　00001100にデータ発見。"),
+        Sj(u8"　") + OldFile("a.ini") + Sj(u8"を開けませんでした"),
+        "",
+        "b",
+        Sj(u8"　ADDR: 00001000"),
+        Sj(u8"　Size: 8"),
+        Sj(u8"　00001100にデータ発見。"),
+        shifting,
+        Sj(u8"　") + OutputFile("b.ini") + Sj(u8"に出力"),
+        "",
+        "c",
+        Sj(u8"　ADDR: 00001000"),
+        Sj(u8"　Size: 8"),
+        Sj(u8"　00001100にデータ発見。"),
+        shifting,
+        Sj(u8"　") + OldFile("c.ini") + Sj(u8"の3行目のアドレス「zz」を変換できませんでした"),
+        "",
+        "d",
+        Sj(u8"　ADDR: 00001000"),
+        Sj(u8"　Size: 8"),
+        Sj(u8"　00001100にデータ発見。"),
+        shifting,
+        Sj(u8"　") + OutputFile("d.ini") + Sj(u8"の書き込みに失敗しました"),
+        "",
+    };
+    EXPECT_EQ(log, expected);
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/a.ini")));
+    EXPECT_EQ(ReadOutput(u8"b.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
+    // A failed rewrite never replaces a complete file, nor leaves a partial one.
+    EXPECT_EQ(ReadOutput(u8"c.ini"), "from an earlier run");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Native(u8"old_NEW/d.ini")));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Native(u8"old_NEW"))) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    }
+    EXPECT_EQ(channels.questions.back(), kFinished);
+}
+
+TEST_F(CreateDefinitions, SameAddressCopyThatFailsIsReported) {
+    WriteTable(u8"a");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1000, kTableBytes}}));
+    Load(dir.Cp932(u8"old"));
+    std::filesystem::remove(dir.Native(u8"old/a.ini"));
+
+    EXPECT_TRUE(engine.CreateDefinitions());
+
+    auto log = TableLog();
+    ASSERT_EQ(log.size(), 7u);
+    EXPECT_EQ(log[5], Sj(u8"　") + OldFile("a.ini") + Sj(u8"のコピーに失敗しました"));
+    EXPECT_EQ(log[6], "");
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/a.ini")));
+}
+
+TEST_F(CreateDefinitions, NameListsOfAnyLetterCaseAreCopiedAndAFolderIsAFailure) {
+    WriteOld(u8"UPPER.IDN", "u\r\n");
+    std::filesystem::create_directories(dir.Native(u8"old/sub.idn"));
+    WriteOld(u8"upper.ini", kTableIni); // letter case differs from the name list only on Linux
+    WriteBinaries(Image(0x2000, {}), Image(0x2000, {}));
+
+    EXPECT_TRUE(Run());
+
+    const std::vector<std::string> copyLines(channels.log.begin() + 2, channels.log.begin() + 4);
+    EXPECT_EQ(copyLines, (std::vector<std::string>{Sj(u8"コピー成功: ") + OutputFile("UPPER.IDN") + "\n",
+                                                   Sj(u8"コピー失敗: ") + OldFile("sub.idn") + "\n"}));
+    EXPECT_EQ(ReadOutput(u8"UPPER.IDN"), "u\r\n");
+    EXPECT_EQ(channels.log.at(4), "");
+}
+
+TEST_F(CreateDefinitions, DefinitionFileWithUpperCaseExtensionIsFound) {
+    WriteOld(u8"T.INI", kTableIni);
+    WriteOld(u8"T.idn", kTableIdn);
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+
+    EXPECT_TRUE(Run());
+
+    EXPECT_EQ(ReadOutput(u8"T.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
+}
+
+TEST_F(CreateDefinitions, FolderWithoutDefinitionFilesGoesStraightToTheNotice) {
+    WriteOld(u8"a.idn", kTableIdn);
+    WriteBinaries(Image(16, {}), Image(16, {}));
+
+    EXPECT_TRUE(Run());
+
+    EXPECT_EQ(channels.log,
+              (std::vector<std::string>{Output() + Sj(u8"フォルダを作成"), Sj(u8"--- idnファイルの複製 ---"),
+                                        Sj(u8"コピー成功: ") + OutputFile("a.idn") + "\n", "",
+                                        Sj(u8"--- iniファイル作成開始 ---")}));
+    EXPECT_EQ(channels.questions, (std::vector<std::string>{kCreateQuestion, kFinished}));
+}
+
+} // namespace
+} // namespace dovra
