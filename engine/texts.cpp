@@ -38,6 +38,7 @@ const char kCreateQuestion[] =
     "無改造の旧バイナリファイル, 新バイナリファイル, 旧Dovra定義ファイルを使って新Dovra定義ファイルを作成します";
 const char kFolderCreated[] = "{}フォルダを作成";
 const char kFolderCreateFailed[] = "{}フォルダを作成できませんでした";
+const char kOutputFolderIsOldFolder[] = "{}フォルダは旧フォルダと同じ場所を指すため使えません";
 const char kNameListHeading[] = "--- idnファイルの複製 ---";
 const char kDefinitionHeading[] = "--- iniファイル作成開始 ---";
 const char kCopySucceeded[] = "コピー成功: %s";

@@ -39,6 +39,7 @@ extern const char kBinaryNotLoaded[];
 extern const char kCreateQuestion[];
 extern const char kFolderCreated[];
 extern const char kFolderCreateFailed[];
+extern const char kOutputFolderIsOldFolder[];
 extern const char kNameListHeading[];
 extern const char kDefinitionHeading[];
 extern const char kCopySucceeded[];

@@ -33,6 +33,11 @@ bool CDefinitionUpdater::CreateDefinitions() {
         Log(fmt::format(fmt::runtime(text::kFolderCreateFailed), outputFolder));
         return false;
     }
+    // "old_NEW" may be a link to the old folder itself; writing there would overwrite the input.
+    if (dovra::IsSameFile(outputFolder, m_oldFolder)) {
+        Log(fmt::format(fmt::runtime(text::kOutputFolderIsOldFolder), outputFolder));
+        return false;
+    }
     Log(fmt::format(fmt::runtime(text::kFolderCreated), outputFolder));
     Log(text::kNameListHeading);
     CopyNameLists(m_oldFolder, outputFolder);

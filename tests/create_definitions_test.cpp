@@ -268,6 +268,23 @@ TEST_F(CreateDefinitions, OutputFolderThatCannotBeCreatedEndsTheCommand) {
     EXPECT_EQ(ReadBytes(dir.Native(u8"old_NEW")), "a file where the folder should go");
 }
 
+TEST_F(CreateDefinitions, OutputFolderLinkedToTheOldFolderIsRefused) {
+    WriteTable(u8"a");
+    std::error_code error;
+    std::filesystem::create_directory_symlink(dir.Native(u8"old"), dir.Native(u8"old_NEW"), error);
+    if (error) {
+        GTEST_SKIP() << "no symbolic links here: " << error.message();
+    }
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+    const auto oldBefore = Snapshot(dir.Native(u8"old"));
+
+    EXPECT_FALSE(Run());
+
+    EXPECT_EQ(channels.log,
+              std::vector<std::string>{Output() + Sj(u8"フォルダは旧フォルダと同じ場所を指すため使えません")});
+    EXPECT_EQ(Snapshot(dir.Native(u8"old")), oldBefore);
+}
+
 TEST_F(CreateDefinitions, TrailingSeparatorOfTheOldFolderIsNotPartOfTheOutputName) {
     WriteTable(u8"a");
     WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
