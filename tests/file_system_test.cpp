@@ -60,15 +60,21 @@ TEST_F(FileSystemTest, FindsExtensionInAnyLetterCaseInByteOrder) {
 
 TEST_F(FileSystemTest, NamesWithoutACodePage932FormAreSkippedAndReportedOnce) {
     WriteBytes(dir.Native(u8"café.ini"), "x");
-    WriteBytes(dir.Native(u8"\u301C.ini"), "x");               // WAVE DASH would come back as FULLWIDTH TILDE
-    WriteBytes(dir.Path() / std::string("\x95\x5C.ini"), "x"); // raw code page 932 bytes, not UTF-8
-    WriteBytes(dir.Native(u8"café.txt"), "x");                 // not searched for: not reported
+    WriteBytes(dir.Native(u8"\u301C.ini"), "x"); // WAVE DASH would come back as FULLWIDTH TILDE
+#ifndef _WIN32
+    // Raw code page 932 bytes, as an archive made on Windows may leave them: not UTF-8, so no name at all.
+    WriteBytes(dir.Path() / std::string("\x95\x5C.ini"), "x");
+    constexpr std::size_t kUnrepresentable = 3;
+#else
+    constexpr std::size_t kUnrepresentable = 2;
+#endif
+    WriteBytes(dir.Native(u8"café.txt"), "x"); // not searched for: not reported
     WriteBytes(dir.Native(u8"ok.ini"), "x");
 
     const auto entries = FindFilesWithExtension(dir.Cp932(), "ini");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].name, "ok.ini");
-    ASSERT_EQ(channels.messages.size(), 3u);
+    ASSERT_EQ(channels.messages.size(), kUnrepresentable);
     EXPECT_EQ(std::count(channels.messages.begin(), channels.messages.end(),
                          fmt::sprintf(text::kUnrepresentableEntry, dir.Cp932(), std::string("caf?.ini"))),
               1);
