@@ -1,0 +1,21 @@
+#pragma once
+
+// The dialog's own texts that live in code rather than in the .ui templates. They are UTF-8 (u8 literals, so
+// no compiler's execution character set can change them); the engine's texts stay code page 932 in
+// engine/texts.cpp.
+namespace dovra::ui_text {
+
+// The file pickers' one filter. Windows matches "*.*" against every name; elsewhere it would skip names
+// without a dot (a ROM or an executable often has none), so the pattern there is "*".
+#ifdef _WIN32
+inline constexpr char8_t kAllFilesFilter[] = u8"すべてのファイル (*.*)";
+#else
+inline constexpr char8_t kAllFilesFilter[] = u8"すべてのファイル (*)";
+#endif
+
+// A field holds a path that code page 932 cannot hold exactly; %1 is the path as typed.
+inline constexpr char8_t kPathNotRepresentable[] =
+    u8"次のパスにはShift_JIS（コードページ932）で表せない文字が含まれているため使えません。\n"
+    u8"フォルダ名またはファイル名を変更してから、もう一度実行してください。\n\n%1";
+
+} // namespace dovra::ui_text

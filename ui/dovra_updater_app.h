@@ -1,0 +1,14 @@
+#pragma once
+
+class QApplication;
+
+// The application: sets Qt up for a Japanese, high-DPI desktop tool, runs the main dialog modally and ends
+// the program when the dialog ends. The tool has no settings and no command-line options of its own (Qt's
+// own, such as -platform, still apply).
+class CDovraUpdaterApp {
+public:
+    int Run(int argc, char** argv);
+
+    // Name, version and the Japanese UI font for every window of the application, message boxes included.
+    static void ApplyLook(QApplication& application);
+};

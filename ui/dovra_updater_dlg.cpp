@@ -1,0 +1,208 @@
+#include "ui/dovra_updater_dlg.h"
+
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QString>
+
+#include "engine/encoding.h"
+#include "engine/message_box.h"
+#include "engine/texts.h"
+#include "ui/about_dlg.h"
+#include "ui/dialog_resources.h"
+#include "ui/dialog_texts.h"
+#include "ui/drop_edit.h"
+#include "ui/message_boxes.h"
+#include "ui_dovra_updater_dlg.h"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
+namespace {
+
+QString FromEngineText(const std::string& cp932) {
+    return QString::fromStdString(dovra::Cp932ToUtf8Lossy(cp932));
+}
+
+#ifdef _WIN32
+// The About entry's command id in the system menu; the low four bits are the system's own.
+constexpr UINT kAboutSysCommand = 0x0010;
+#endif
+
+} // namespace
+
+CDovraUpdaterDlg::CDovraUpdaterDlg(QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CDovraUpdaterDlg>()), m_pathPicker(dovra::PickWithFileDialog) {
+    dovra::InitDialogResources();
+    m_ui->setupUi(this);
+    m_oldFolderEdit = m_ui->oldFolderEdit;
+    m_newFolderEdit = m_ui->newFolderEdit;
+    m_oldBinaryEdit = m_ui->oldBinaryEdit;
+    m_newBinaryEdit = m_ui->newBinaryEdit;
+    m_logEdit = m_ui->logEdit;
+    m_logPane = std::make_unique<dovra::LogPane>(*m_logEdit);
+
+    // A caption with a close box and a sizing border, no minimise or maximise box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+
+    // Enter anywhere runs the rewrite (the default button). The log pane is a dialog field too: Enter there
+    // runs the rewrite like in the other fields, Ctrl+Enter breaks the line.
+    m_ui->rewriteButton->setDefault(true);
+    m_logEdit->installEventFilter(this);
+
+    connect(m_ui->rewriteButton, &QPushButton::clicked, this, &CDovraUpdaterDlg::OnRewriteClicked);
+    connect(m_ui->createButton, &QPushButton::clicked, this, &CDovraUpdaterDlg::OnCreateClicked);
+    connect(m_ui->quitButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui->pickOldFolderButton, &QPushButton::clicked, this,
+            [this] { Pick(*m_oldFolderEdit, dovra::PickerKind::Folder); });
+    connect(m_ui->pickNewFolderButton, &QPushButton::clicked, this,
+            [this] { Pick(*m_newFolderEdit, dovra::PickerKind::Folder); });
+    connect(m_ui->pickOldBinaryButton, &QPushButton::clicked, this,
+            [this] { Pick(*m_oldBinaryEdit, dovra::PickerKind::File); });
+    connect(m_ui->pickNewBinaryButton, &QPushButton::clicked, this,
+            [this] { Pick(*m_newBinaryEdit, dovra::PickerKind::File); });
+    // The About entry: the window's context menu and F1 everywhere, and the system menu on Windows.
+    connect(m_ui->aboutAction, &QAction::triggered, this, &CDovraUpdaterDlg::ShowAbout);
+#ifdef _WIN32
+    AddAboutToSystemMenu();
+#endif
+
+    m_updater.m_log = [this](const std::string& line) { AppendLog(line); };
+    m_updater.m_confirm = [this](const std::string& question) { return Confirm(question); };
+    dovra::SetMessageBoxChannel([this](const std::string& text) { ShowEngineMessage(text); });
+
+    // The first tab stop has the focus when the window opens.
+    m_ui->rewriteButton->setFocus();
+}
+
+CDovraUpdaterDlg::~CDovraUpdaterDlg() {
+    dovra::SetMessageBoxChannel(nullptr);
+}
+
+void CDovraUpdaterDlg::SetPathPicker(dovra::PathPicker picker) {
+    m_pathPicker = std::move(picker);
+}
+
+template <std::size_t N>
+std::optional<std::array<std::string, N>> CDovraUpdaterDlg::EnginePaths(const std::array<const CDropEdit*, N>& fields) {
+    std::array<std::string, N> paths;
+    for (std::size_t i = 0; i < N; ++i) {
+        const QString text = fields[i]->text();
+        auto cp932 = dovra::Utf8ToCp932(text.toStdString());
+        if (!cp932) {
+            dovra::ShowOkBox(this, QString::fromUtf8(dovra::ui_text::kPathNotRepresentable).arg(text));
+            return std::nullopt;
+        }
+        paths[i] = std::move(*cp932);
+    }
+    return paths;
+}
+
+void CDovraUpdaterDlg::OnRewriteClicked() {
+    const auto paths = EnginePaths<4>({m_oldFolderEdit, m_newFolderEdit, m_oldBinaryEdit, m_newBinaryEdit});
+    if (!paths) {
+        return;
+    }
+    const auto& [oldFolder, newFolder, oldBinary, newBinary] = *paths;
+    m_updater.LoadOldSettings(oldFolder);
+    m_updater.LoadNewSettings(newFolder);
+    if (!m_updater.LoadOldBinary(oldBinary)) {
+        ShowEngineMessage(dovra::text::kOldBinaryLoadFailed);
+        return;
+    }
+    if (!m_updater.LoadNewBinary(newBinary)) {
+        ShowEngineMessage(dovra::text::kNewBinaryLoadFailed);
+        return;
+    }
+    m_updater.Rewrite();
+}
+
+void CDovraUpdaterDlg::OnCreateClicked() {
+    // The new settings folder plays no part in creating definitions; its field is not even read.
+    const auto paths = EnginePaths<3>({m_oldFolderEdit, m_oldBinaryEdit, m_newBinaryEdit});
+    if (!paths) {
+        return;
+    }
+    const auto& [oldFolder, oldBinary, newBinary] = *paths;
+    m_updater.LoadOldSettings(oldFolder);
+    if (!m_updater.LoadOldBinary(oldBinary)) {
+        ShowEngineMessage(dovra::text::kOldBinaryLoadFailed);
+        return;
+    }
+    if (!m_updater.LoadNewBinary(newBinary)) {
+        ShowEngineMessage(dovra::text::kNewBinaryLoadFailed);
+        return;
+    }
+    m_updater.CreateDefinitions();
+}
+
+void CDovraUpdaterDlg::Pick(CDropEdit& field, dovra::PickerKind kind) {
+    if (!m_pathPicker) {
+        return;
+    }
+    if (const auto path = m_pathPicker(this, kind)) {
+        field.setText(*path);
+    }
+}
+
+bool CDovraUpdaterDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_logEdit && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (key->modifiers() & Qt::ControlModifier) {
+                m_logEdit->textCursor().insertText(QStringLiteral("\n"));
+            } else {
+                m_ui->rewriteButton->click();
+            }
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CDovraUpdaterDlg::ShowAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CDovraUpdaterDlg::AppendLog(const std::string& line) {
+    m_logPane->Append(FromEngineText(line));
+}
+
+bool CDovraUpdaterDlg::Confirm(const std::string& question) {
+    return dovra::AskOkCancel(this, FromEngineText(question));
+}
+
+void CDovraUpdaterDlg::ShowEngineMessage(const std::string& text) {
+    dovra::ShowOkBox(this, FromEngineText(text));
+}
+
+#ifdef _WIN32
+void CDovraUpdaterDlg::AddAboutToSystemMenu() {
+    HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
+    const std::wstring text = m_ui->aboutAction->text().toStdWString();
+    if (menu == nullptr || text.empty()) {
+        return;
+    }
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kAboutSysCommand, text.c_str());
+}
+
+bool CDovraUpdaterDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    const auto* msg = static_cast<const MSG*>(message);
+    if (eventType == "windows_generic_MSG" && msg->message == WM_SYSCOMMAND &&
+        (msg->wParam & 0xFFF0) == kAboutSysCommand) {
+        ShowAbout();
+        *result = 0;
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
+}
+#endif
