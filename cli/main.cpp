@@ -2,6 +2,7 @@
 #include "engine/terminal.h"
 
 int main(int argc, char** argv) {
+    dovra::UseBinaryStandardStreams();
     dovra::cli::TerminalStreams streams;
     streams.inIsTerminal = dovra::IsStdinTerminal();
     return dovra::cli::RunCli(dovra::CommandLineArguments(argc, argv), streams);

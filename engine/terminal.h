@@ -17,4 +17,8 @@ bool IsStderrTerminal();
 // characters, so there they are read again from the wide command line.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
+// Makes standard input, output and error pass bytes unchanged. Windows' text mode would turn every "\n"
+// written into CR LF (and a log line's own CR LF into CR CR LF), while scripts rely on the exact bytes.
+void UseBinaryStandardStreams();
+
 } // namespace dovra

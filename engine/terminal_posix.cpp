@@ -20,4 +20,8 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
     return arguments;
 }
 
+void UseBinaryStandardStreams() {
+    // POSIX streams never translate line ends.
+}
+
 } // namespace dovra

@@ -1,5 +1,6 @@
 #include "engine/terminal.h"
 
+#include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 #include <windows.h>
@@ -45,6 +46,12 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
     }
     LocalFree(wide);
     return arguments;
+}
+
+void UseBinaryStandardStreams() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 }
 
 } // namespace dovra
