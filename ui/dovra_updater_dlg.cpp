@@ -111,6 +111,7 @@ void CDovraUpdaterDlg::OnRewriteClicked() {
         return;
     }
     const auto& [oldFolder, newFolder, oldBinary, newBinary] = *paths;
+    dovra::LogPane::Batch logBatch(*m_logPane);
     m_updater.LoadOldSettings(oldFolder);
     m_updater.LoadNewSettings(newFolder);
     if (!m_updater.LoadOldBinary(oldBinary)) {
@@ -131,6 +132,7 @@ void CDovraUpdaterDlg::OnCreateClicked() {
         return;
     }
     const auto& [oldFolder, oldBinary, newBinary] = *paths;
+    dovra::LogPane::Batch logBatch(*m_logPane);
     m_updater.LoadOldSettings(oldFolder);
     if (!m_updater.LoadOldBinary(oldBinary)) {
         ShowEngineMessage(dovra::text::kOldBinaryLoadFailed);
@@ -177,10 +179,12 @@ void CDovraUpdaterDlg::AppendLog(const std::string& line) {
 }
 
 bool CDovraUpdaterDlg::Confirm(const std::string& question) {
+    m_logPane->Flush();
     return dovra::AskOkCancel(this, FromEngineText(question));
 }
 
 void CDovraUpdaterDlg::ShowEngineMessage(const std::string& text) {
+    m_logPane->Flush();
     dovra::ShowOkBox(this, FromEngineText(text));
 }
 
