@@ -88,6 +88,9 @@ void ModalScript::Poll() {
         return;
     }
     seen.append({box->windowTitle(), box->text(), box->standardButtons(), box->icon(), box->textFormat()});
+    if (onMessageBox) {
+        onMessageBox(box);
+    }
     const Answer answer = answers.empty() ? Answer::Ok : answers.front();
     if (!answers.empty()) {
         answers.pop_front();

@@ -60,6 +60,8 @@ public:
     std::deque<Answer> answers;
     QList<SeenBox> seen;
     std::function<void(QWidget*)> onOtherWindow;
+    // Called with each message box before it is answered, to look at the window as the user sees it then.
+    std::function<void(QMessageBox*)> onMessageBox;
     QStringList otherWindows; // class names of the other modal windows, in order
 
 private:
