@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "ui/dovra_updater_dlg.h"
 #include "ui/japanese_font.h"
@@ -24,4 +27,17 @@ void CDovraUpdaterApp::ApplyLook(QApplication& application) {
     application.setApplicationName(QStringLiteral("DovraUpdater"));
     application.setApplicationVersion(QStringLiteral("1.0"));
     application.setFont(dovra::JapaneseUiFont());
+
+    // Qt's own texts (the message boxes' "Cancel", the pickers) in Japanese like the rest of the window,
+    // whatever the system's language: from Qt's installation, or from "translations" beside the program
+    // where a Windows deployment puts them. Without them Qt's English texts remain.
+    auto* translator = new QTranslator(&application);
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    for (const QString& folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                  QCoreApplication::applicationDirPath() + QStringLiteral("/translations")}) {
+        if (translator->load(japanese, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
+            application.installTranslator(translator);
+            return;
+        }
+    }
 }

@@ -9,6 +9,7 @@ class CDovraUpdaterApp {
 public:
     int Run(int argc, char** argv);
 
-    // Name, version and the Japanese UI font for every window of the application, message boxes included.
+    // Name, version, the Japanese UI font and Qt's own texts in Japanese for every window of the
+    // application, message boxes included.
     static void ApplyLook(QApplication& application);
 };
