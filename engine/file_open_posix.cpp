@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +27,11 @@ std::FILE* OpenNative(const std::filesystem::path& path, const char* mode) {
 
 bool SyncNative(std::FILE* file) {
     return fsync(fileno(file)) == 0;
+}
+
+bool RenameReplacingNative(const std::filesystem::path& from, const std::filesystem::path& to) {
+    // rename(2) replaces the target atomically.
+    return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 std::optional<std::uint64_t> FileSize(std::FILE* file) {

@@ -239,9 +239,7 @@ bool AtomicFileWriter::Commit() {
         m_failed = true;
         return false;
     }
-    std::error_code error;
-    std::filesystem::rename(m_temporary, m_target, error);
-    if (error) {
+    if (!RenameReplacingNative(m_temporary, m_target)) {
         m_failed = true;
         return false;
     }

@@ -19,4 +19,7 @@ std::FILE* OpenNative(const std::filesystem::path& path, const char* mode);
 // Pushes a written file's data to the disk (after fflush).
 bool SyncNative(std::FILE* file);
 
+// Renames a file, replacing an existing file at `to` in one step (never a moment without either).
+bool RenameReplacingNative(const std::filesystem::path& from, const std::filesystem::path& to);
+
 } // namespace dovra

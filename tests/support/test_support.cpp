@@ -50,13 +50,14 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ignored);
 }
 
+// Through UTF-8: on Windows, path::string() would convert to the ANSI code page, or throw where it lacks
+// a character.
 std::string TempDir::Cp932() const {
-    return Sj(m_path.string());
+    return Sj(m_path.u8string());
 }
 
 std::string TempDir::Cp932(std::u8string_view relative) const {
-    auto full = m_path / relative;
-    return Sj(full.string());
+    return Sj((m_path / relative).u8string());
 }
 
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {

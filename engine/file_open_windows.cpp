@@ -1,0 +1,74 @@
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include "engine/file_system.h"
+#include "engine/native_path.h"
+#include "engine/wide_text_windows.h"
+
+// Windows paths are UTF-16: code page 932 text goes to the wide CRT and Win32 calls through Cp932ToWide,
+// never through the narrow calls, whose ANSI code page may be anything (1252 on a western system).
+namespace dovra {
+
+std::optional<std::filesystem::path> ToNativePath(std::string_view cp932) {
+    auto wide = Cp932ToWide(cp932);
+    if (!wide) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(std::move(*wide));
+}
+
+std::optional<std::string> FromNativePath(const std::filesystem::path& path) {
+    return WideToCp932(path.native());
+}
+
+std::FILE* OpenNative(const std::filesystem::path& path, const char* mode) {
+    // The C library's "x" (fail when the file exists) is unknown to older Windows C runtimes, which ignore
+    // it and truncate the file: it is done here with _O_EXCL instead.
+    std::wstring wideMode;
+    bool exclusive = false;
+    bool update = false;
+    bool binary = false;
+    for (const char* c = mode; *c != '\0'; ++c) {
+        exclusive = exclusive || *c == 'x';
+        update = update || *c == '+';
+        binary = binary || *c == 'b';
+        if (*c != 'x') {
+            wideMode += static_cast<wchar_t>(*c);
+        }
+    }
+    if (!exclusive) {
+        return _wfopen(path.c_str(), wideMode.c_str());
+    }
+    int flags = _O_CREAT | _O_EXCL | (update ? _O_RDWR : _O_WRONLY) | (binary ? _O_BINARY : _O_TEXT);
+    int descriptor = _wopen(path.c_str(), flags, _S_IREAD | _S_IWRITE);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    std::FILE* file = _wfdopen(descriptor, wideMode.c_str());
+    if (file == nullptr) {
+        _close(descriptor);
+    }
+    return file;
+}
+
+bool SyncNative(std::FILE* file) {
+    // _commit is FlushFileBuffers on the file's handle.
+    return _commit(_fileno(file)) == 0;
+}
+
+bool RenameReplacingNative(const std::filesystem::path& from, const std::filesystem::path& to) {
+    // No copy fallback: a move within one folder is a rename, and a copy would not be all-or-nothing.
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::optional<std::uint64_t> FileSize(std::FILE* file) {
+    struct _stati64 info {};
+    if (file == nullptr || _fstati64(_fileno(file), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+} // namespace dovra
