@@ -21,6 +21,11 @@ std::optional<std::string> FromNativePath(const std::filesystem::path& path) {
     return Utf8ToCp932(path.native());
 }
 
+std::string NativeToUtf8Lossy(const std::filesystem::path& path) {
+    // POSIX names are bytes, taken to be UTF-8; a name that is not is reported as it stands.
+    return path.native();
+}
+
 std::FILE* OpenNative(const std::filesystem::path& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }

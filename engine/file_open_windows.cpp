@@ -1,3 +1,5 @@
+#include <climits>
+
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -21,6 +23,21 @@ std::optional<std::filesystem::path> ToNativePath(std::string_view cp932) {
 
 std::optional<std::string> FromNativePath(const std::filesystem::path& path) {
     return WideToCp932(path.native());
+}
+
+std::string NativeToUtf8Lossy(const std::filesystem::path& path) {
+    const std::wstring& wide = path.native();
+    if (wide.empty() || wide.size() > static_cast<std::size_t>(INT_MAX)) {
+        return std::string();
+    }
+    // Without WC_ERR_INVALID_CHARS an unpaired surrogate becomes U+FFFD instead of failing the call.
+    const int inputLength = static_cast<int>(wide.size());
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), inputLength, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), inputLength, utf8.data(), length, nullptr, nullptr);
+    }
+    return utf8;
 }
 
 std::FILE* OpenNative(const std::filesystem::path& path, const char* mode) {

@@ -23,11 +23,6 @@ bool EndsWithExtension(std::string_view name, std::string_view extension) {
     return tail[0] == '.' && EqualsIgnoringCase(tail.substr(1), extension);
 }
 
-std::string U8Bytes(const std::filesystem::path& path) {
-    auto u8 = path.u8string();
-    return std::string(reinterpret_cast<const char*>(u8.data()), u8.size());
-}
-
 // The folder to list for entries of `folder`: its text with the platform's separator appended, so that the
 // empty folder means the root as it does for the Dovra editor.
 std::optional<std::filesystem::path> SearchFolder(std::string_view folder) {
@@ -49,7 +44,7 @@ template <typename Filter> FolderListing ListFolder(std::string_view folder, Fil
     std::error_code error;
     std::filesystem::directory_iterator it(*native, error);
     for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        std::string utf8Name = U8Bytes(it->path().filename());
+        std::string utf8Name = NativeToUtf8Lossy(it->path().filename());
         if (!wanted(utf8Name)) {
             continue;
         }

@@ -13,6 +13,11 @@ namespace dovra {
 std::optional<std::filesystem::path> ToNativePath(std::string_view cp932);
 std::optional<std::string> FromNativePath(const std::filesystem::path& path);
 
+// A native name as UTF-8 for matching and messages only: never fails (and never throws, as
+// path::u8string() does on Windows for a name holding an unpaired surrogate); what has no UTF-8 form
+// becomes U+FFFD.
+std::string NativeToUtf8Lossy(const std::filesystem::path& path);
+
 // fopen with a native path; mode as for fopen.
 std::FILE* OpenNative(const std::filesystem::path& path, const char* mode);
 

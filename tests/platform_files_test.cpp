@@ -40,6 +40,17 @@ TEST(PlatformFiles, NamesWithBackslashTrailByteReachTheSystemUnaltered) {
     EXPECT_EQ(FromNativePath(*native), Sj(u8"ソフト\\表.ini"));
 }
 
+#ifdef _WIN32
+TEST(PlatformFiles, NameThatIsNotEvenUnicodeHasNoCodePage932FormAndNeverThrows) {
+    // Windows names are any 16-bit units; std::filesystem throws when asked for the UTF-8 of an unpaired
+    // surrogate, which would end the program in the middle of a folder search. (Wine cannot create such a
+    // file, so the name is tested without one.)
+    const std::filesystem::path name(std::wstring(L"\xD800.ini"));
+    EXPECT_FALSE(FromNativePath(name));
+    EXPECT_EQ(NativeToUtf8Lossy(name), "\xEF\xBF\xBD.ini");
+}
+#endif
+
 TEST(PlatformFiles, TableNamedWithBackslashTrailByteLoadsUnderItsName) {
     TempDir dir;
     WriteBytes(dir.Native(u8"ソフト/表.ini"), kDefinitionCrLf);
@@ -92,21 +103,6 @@ TEST(PlatformFiles, WindowsPathsSplitOnEitherSeparatorButNeverInsideACharacter) 
     EXPECT_EQ(TrimTrailingSeparators("C:\\"), "C:\\");
 }
 #endif
-
-TEST(PlatformFiles, NameWithoutCodePage932FormIsSkippedAndReported) {
-    TempDir dir;
-    WriteBytes(dir.Native(u8"caf\u00E9.ini"), kDefinitionCrLf); // é has no code page 932 form
-    WriteBytes(dir.Native(u8"表.ini"), kDefinitionCrLf);
-    CDefinitionUpdater engine;
-    CapturedChannels channels(engine);
-
-    auto entries = FindFilesWithExtension(dir.Cp932(), "ini");
-
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, Sj(u8"表.ini"));
-    ASSERT_EQ(channels.messages.size(), 1u);
-    EXPECT_NE(channels.messages[0].find("caf?.ini"), std::string::npos);
-}
 
 TEST(PlatformFiles, CrLfFilesReadAsLineFeedsAndLoadLikeLineFeedFiles) {
     TempDir dir;
