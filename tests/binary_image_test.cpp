@@ -47,13 +47,16 @@ TEST_F(BinaryImageTest, EachFailureShowsItsCauseAndLeavesTheImageEmpty) {
         std::string path;
         const char* message;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"missing file", dir.Cp932(u8"missing.bin"), text::kCannotOpenFile},
         {"empty path", "", text::kCannotOpenFile},
         {"a folder", dir.Cp932(u8"folder.bin"), text::kCannotOpenFile},
-        {"wrong letter case: binary paths are exact", dir.Cp932(u8"new.bin"), text::kCannotOpenFile},
         {"zero bytes", dir.Cp932(u8"empty.bin"), text::kFileSizeZero},
     };
+#ifndef _WIN32
+    // Windows itself finds a file whatever the letter case; elsewhere the engine adds no fallback.
+    cases.push_back({"wrong letter case: binary paths are exact", dir.Cp932(u8"new.bin"), text::kCannotOpenFile});
+#endif
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         channels.messages.clear();

@@ -126,16 +126,25 @@ TEST_F(FileSystemTest, LetterCaseFallbackTakesTheOneMatchingFile) {
     WriteBytes(dir.Native(u8"T.IDN"), "x");
     WriteBytes(dir.Native(u8"ア.idn"), "x");
     EXPECT_EQ(ResolveExistingFile(dir.Cp932(u8"T.IDN")), dir.Cp932(u8"T.IDN"));
+#ifdef _WIN32
+    // Windows itself finds a file whatever the letter case: the path is taken as given.
+    EXPECT_EQ(ResolveExistingFile(dir.Cp932(u8"t.idn")), dir.Cp932(u8"t.idn"));
+    EXPECT_EQ(ResolveExistingFile(dir.Cp932(u8"ア.IDN")), dir.Cp932(u8"ア.IDN"));
+#else
     EXPECT_EQ(ResolveExistingFile(dir.Cp932(u8"t.idn")), dir.Cp932(u8"T.IDN"));
     EXPECT_EQ(ResolveExistingFile(dir.Cp932(u8"ア.IDN")), dir.Cp932(u8"ア.idn"));
+#endif
     // ヂ differs from ア only in a trail byte that looks like a letter: no match.
     EXPECT_FALSE(ResolveExistingFile(dir.Cp932(u8"ヂ.idn")));
     EXPECT_FALSE(ResolveExistingFile(dir.Cp932(u8"missing/t.idn")));
 
-    // Two names that Windows would take for one file: there is no telling which was meant.
+#ifndef _WIN32
+    // Two names that Windows would take for one file (so only other systems can hold both): there is no
+    // telling which was meant.
     WriteBytes(dir.Native(u8"t.Idn"), "y");
     EXPECT_FALSE(ResolveExistingFile(dir.Cp932(u8"t.idn")));
     EXPECT_EQ(ResolveExistingFile(dir.Cp932(u8"t.Idn")), dir.Cp932(u8"t.Idn"));
+#endif
 }
 
 TEST_F(FileSystemTest, OpenForReadingRefusesFolders) {

@@ -51,13 +51,13 @@ TempDir::~TempDir() {
 }
 
 // Through UTF-8: on Windows, path::string() would convert to the ANSI code page, or throw where it lacks
-// a character.
+// a character. Separators become the platform's own, as the engine writes them ("\" on Windows).
 std::string TempDir::Cp932() const {
     return Sj(m_path.u8string());
 }
 
 std::string TempDir::Cp932(std::u8string_view relative) const {
-    return Sj((m_path / relative).u8string());
+    return Sj((m_path / relative).make_preferred().u8string());
 }
 
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {

@@ -23,7 +23,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& Path() const { return m_path; }
-    // The folder, or a path inside it given in UTF-8, as code page 932 text for the engine.
+    // The folder, or a path inside it given in UTF-8 with "/", as code page 932 text for the engine, with
+    // the platform's separators.
     std::string Cp932() const;
     std::string Cp932(std::u8string_view relative) const;
     std::filesystem::path Native(std::u8string_view relative) const { return m_path / relative; }
