@@ -23,12 +23,23 @@ std::string WideToUtf8(const wchar_t* wide) {
 
 } // namespace
 
+namespace {
+
+// A console, not any character device: _isatty also says yes for NUL, and it trusts the descriptor flags a
+// parent C runtime handed down, which can still say "device" after a shell redirected the handle to a file.
+bool IsConsole(DWORD standardHandle) {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(standardHandle), &mode) != 0;
+}
+
+} // namespace
+
 bool IsStdinTerminal() {
-    return _isatty(_fileno(stdin)) != 0;
+    return IsConsole(STD_INPUT_HANDLE);
 }
 
 bool IsStderrTerminal() {
-    return _isatty(_fileno(stderr)) != 0;
+    return IsConsole(STD_ERROR_HANDLE);
 }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {

@@ -341,7 +341,10 @@ TEST_F(CliEndToEnd, AnOutputThatCannotBeWrittenExitsWith3) {
     // A file standing where the create command's output folder would go.
     WriteBytes(Work() / "other_NEW", "not a folder");
     fs::create_directory(Work() / "other");
-    fs::copy(Work() / "settings", Work() / "other");
+    // File by file: MinGW's fs::copy of a folder refuses an existing destination ("file exists").
+    for (const auto& entry : fs::directory_iterator(Work() / "settings")) {
+        fs::copy_file(entry.path(), Work() / "other" / entry.path().filename());
+    }
     CliRun create = RunCli(Work(), {"create", "other", "game_v1.bin", "game_v2.bin", "--yes"});
     EXPECT_EQ(create.exitStatus, 3);
     EXPECT_EQ(create.out, "other_NEWフォルダを作成できませんでした\n");
