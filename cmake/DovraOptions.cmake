@@ -1,7 +1,9 @@
 # Compiler settings shared by every target of the project.
 
 if(MSVC)
-    set(DOVRA_WARNING_FLAGS /W4 /WX /source-charset:utf-8)
+    # Narrow literals are UTF-8 as with GCC (the command line's texts, the tests' expectations, fmt's
+    # Unicode console output); the text files of dovra_cp932_sources override the execution charset.
+    set(DOVRA_WARNING_FLAGS /W4 /WX /source-charset:utf-8 /execution-charset:utf-8)
 else()
     set(DOVRA_WARNING_FLAGS -Wall -Wextra -Wpedantic -Werror)
 endif()
