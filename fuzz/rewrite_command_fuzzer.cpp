@@ -1,0 +1,83 @@
+// The rewrite command over fuzzed settings folders "old/" and "new/" and binaries "old.bin" and
+// "new.bin", every question answered yes. After each run: the inputs are unchanged; a reported success
+// left a complete "new.bin.new" of the new binary's size, a reported failure left whatever stood there
+// before; no temporary file is left behind.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "engine/definition_updater.h"
+#include "engine/texts.h"
+#include "fuzz/fuzz_folder.h"
+
+namespace {
+
+using dovra::fuzz::Fail;
+using dovra::fuzz::TreeSnapshot;
+
+constexpr std::string_view kOutputName = "new.bin.new";
+
+TreeSnapshot WithoutOutput(TreeSnapshot snapshot) {
+    std::erase_if(snapshot, [](const auto& entry) { return entry.first.starts_with(kOutputName); });
+    return snapshot;
+}
+
+void CheckOutput(bool written, const std::vector<std::string>& log, const TreeSnapshot& before,
+                 const TreeSnapshot& after, std::uint32_t newBinarySize) {
+    auto& scratch = dovra::fuzz::ScratchFolder::Instance();
+    const std::string outputPath = scratch.Engine(kOutputName);
+    const std::string notice =
+        fmt::format(fmt::runtime(written ? dovra::text::kOutputWritten : dovra::text::kOutputFailed), outputPath);
+    if (log.empty() || log.back() != notice) {
+        Fail("the rewrite did not end with the notice of its outcome");
+    }
+    auto output = after.find(std::string(kOutputName));
+    if (written) {
+        if (output == after.end() || output->second == "<folder>" || output->second.size() != newBinarySize) {
+            Fail("the written output is missing or not the new binary's size");
+        }
+        return;
+    }
+    auto previous = before.find(std::string(kOutputName));
+    bool unchanged =
+        previous == before.end() ? output == after.end() : output != after.end() && output->second == previous->second;
+    if (!unchanged) {
+        Fail("a failed rewrite changed what stood at the output path");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const bool silenced = (dovra::fuzz::SilenceMessageBoxes(), true);
+    (void)silenced;
+    auto& scratch = dovra::fuzz::ScratchFolder::Instance();
+    scratch.Populate(std::string_view(reinterpret_cast<const char*>(data), size));
+    const TreeSnapshot before = dovra::fuzz::Snapshot(scratch.Path());
+
+    CDefinitionUpdater engine;
+    std::vector<std::string> log;
+    engine.m_log = [&log](const std::string& line) { log.push_back(line); };
+    engine.m_confirm = [](const std::string&) { return true; };
+    // The rewrite button's order; a binary that does not load ends the click.
+    engine.LoadOldSettings(scratch.Engine("old"));
+    engine.LoadNewSettings(scratch.Engine("new"));
+    if (!engine.LoadOldBinary(scratch.Engine("old.bin")) || !engine.LoadNewBinary(scratch.Engine("new.bin"))) {
+        return 0;
+    }
+    const std::uint32_t newBinarySize = engine.NewImage().size;
+    const bool written = engine.Rewrite();
+
+    const TreeSnapshot after = dovra::fuzz::Snapshot(scratch.Path());
+    if (WithoutOutput(after) != WithoutOutput(before)) {
+        Fail("the rewrite command changed an input");
+    }
+    CheckOutput(written, log, before, after, newBinarySize);
+    dovra::fuzz::CheckNoNewTemporaryFiles(before, after);
+    return 0;
+}

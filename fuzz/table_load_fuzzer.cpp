@@ -1,0 +1,66 @@
+// One table: a definition file "t.ini" and its name list (and whatever else the input writes beside
+// them, such as "T.IDN" for the letter-case fallback), loaded as a settings folder load does. Beyond the
+// sanitizers' checks, a loaded table must hold what the rewrite relies on without checking again.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "definitions/definition_table.h"
+#include "engine/text_lines.h"
+#include "fuzz/fuzz_folder.h"
+
+namespace {
+
+using dovra::fuzz::Fail;
+
+void CheckLoaded(const dovra::DefinitionTable& table) {
+    if (table.name != "t") {
+        Fail("the table name is not the file's stem", table.name);
+    }
+    if (table.recordSize == 0 || table.fieldNames.size() != table.recordSize) {
+        Fail("a loaded table needs a record size of at least 1 and one field name slot per byte");
+    }
+    if (table.entries.empty() || table.baseAddress != table.entries.front().address ||
+        table.recordSize != table.entries.front().size) {
+        Fail("base address and record size must come from the first line");
+    }
+    if (std::uint64_t{table.tableSize} != std::uint64_t{table.recordSize} * table.recordNames.size()) {
+        Fail("the table size is not records times record size");
+    }
+    for (const auto& name : table.recordNames) {
+        std::size_t lineFeed = name.find('\n');
+        if (name.size() > dovra::kLinePieceMax || (lineFeed != std::string::npos && lineFeed + 1 != name.size()) ||
+            name.find('\0') != std::string::npos) {
+            Fail("a record name is not one line piece", name);
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const bool silenced = (dovra::fuzz::SilenceMessageBoxes(), true);
+    (void)silenced;
+    auto& scratch = dovra::fuzz::ScratchFolder::Instance();
+    scratch.Populate(std::string_view(reinterpret_cast<const char*>(data), size));
+
+    dovra::DefinitionTable table;
+    switch (table.Load(scratch.Engine("t.ini"))) {
+    case dovra::TableLoadStatus::Loaded:
+        CheckLoaded(table);
+        break;
+    case dovra::TableLoadStatus::NameListUnreadable:
+        if (table.tableSize != 0 || !table.recordNames.empty()) {
+            Fail("a table without its name list claims records");
+        }
+        break;
+    case dovra::TableLoadStatus::DefinitionUnreadable:
+        if (!table.entries.empty()) {
+            Fail("an unreadable definition file gave entries");
+        }
+        break;
+    case dovra::TableLoadStatus::Malformed:
+        break;
+    }
+    return 0;
+}
