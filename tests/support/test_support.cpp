@@ -1,6 +1,8 @@
 #include "support/test_support.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -72,6 +74,31 @@ void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
 std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TreeSnapshot SnapshotTree(const std::filesystem::path& root, const std::vector<std::string>& skipped) {
+    constexpr std::uintmax_t kReadLimit = std::uintmax_t{64} << 20;
+    TreeSnapshot snapshot;
+    for (auto it = std::filesystem::recursive_directory_iterator(root);
+         it != std::filesystem::recursive_directory_iterator(); ++it) {
+        const auto relative = it->path().lexically_relative(root);
+        if (std::find(skipped.begin(), skipped.end(), relative.begin()->string()) != skipped.end()) {
+            if (it->is_directory()) {
+                it.disable_recursion_pending();
+            }
+            continue;
+        }
+        std::string& entry = snapshot[relative.generic_string()];
+        if (it->is_directory()) {
+            entry = "<folder>";
+        } else if (it->file_size() > kReadLimit) {
+            entry = "<size " + std::to_string(it->file_size()) + ", written " +
+                    std::to_string(it->last_write_time().time_since_epoch().count()) + ">";
+        } else {
+            entry = ReadBytes(it->path());
+        }
+    }
+    return snapshot;
 }
 
 CapturedChannels::CapturedChannels(CDefinitionUpdater& engine) {

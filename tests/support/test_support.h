@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,13 @@ private:
 // Writes the bytes exactly (creating parent folders); reads a whole file back ("" when missing).
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
 std::string ReadBytes(const std::filesystem::path& path);
+
+// Every entry under `root`, recursively: relative path → the file's bytes, or "<folder>". Entries whose
+// first path component is in `skipped` are left out (a command's outputs beside its inputs). A file above
+// 64 MiB is noted by its size and modification time alone, so a sparse 4 GiB input is not read whole.
+// Comparing two snapshots shows whether anything under `root` changed.
+using TreeSnapshot = std::map<std::string, std::string>;
+TreeSnapshot SnapshotTree(const std::filesystem::path& root, const std::vector<std::string>& skipped = {});
 
 // Everything the engine says while a test runs: log lines, questions (answered from `answers`, then with
 // `defaultAnswer`) and message boxes.
