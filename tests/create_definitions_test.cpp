@@ -260,12 +260,14 @@ TEST_F(CreateDefinitions, OutputFolderThatCannotBeCreatedEndsTheCommand) {
     WriteTable(u8"a");
     WriteBytes(dir.Native(u8"old_NEW"), "a file where the folder should go");
     WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+    const auto before = test::SnapshotTree(dir.Path());
 
     EXPECT_FALSE(Run());
 
     EXPECT_EQ(channels.log, std::vector<std::string>{Output() + Sj(u8"フォルダを作成できませんでした")});
     EXPECT_EQ(channels.questions, std::vector<std::string>{kCreateQuestion});
     EXPECT_EQ(ReadBytes(dir.Native(u8"old_NEW")), "a file where the folder should go");
+    EXPECT_EQ(test::SnapshotTree(dir.Path()), before) << "inputs and the file in the way stay as they were";
 }
 
 TEST_F(CreateDefinitions, OutputFolderLinkedToTheOldFolderIsRefused) {

@@ -38,7 +38,10 @@ TEST_F(RewriteOutput, AFailedWriteIsReportedAndLeavesNoFileBehind) {
     WriteTable(u8"old", u8"A", DefinitionLine(0x00, "X", "1", "2"), "one\n");
     WriteTable(u8"new", u8"A", DefinitionLine(0x02, "X", "1", "2"), "one\n");
     std::filesystem::create_directory(dir.Native(u8"new.bin.new"));
-    EXPECT_FALSE(Run(Image(0x04, 0, "\x01\x02"), Image(0x06)));
+    WriteBinaries(Image(0x04, 0, "\x01\x02"), Image(0x06));
+    const TreeSnapshot inputs = SnapshotTree(dir.Path(), {"new.bin.new"});
+    Load();
+    EXPECT_FALSE(engine.Rewrite());
 
     EXPECT_EQ(channels.questions.back(), FailureNotice());
     EXPECT_EQ(channels.log.back(), FailureNotice());
@@ -47,6 +50,7 @@ TEST_F(RewriteOutput, AFailedWriteIsReportedAndLeavesNoFileBehind) {
     }
     EXPECT_TRUE(std::filesystem::is_empty(dir.Native(u8"new.bin.new")));
     EXPECT_EQ(FileNames(dir.Path()), (std::set<std::string>{"new", "new.bin", "new.bin.new", "old", "old.bin"}));
+    EXPECT_EQ(SnapshotTree(dir.Path(), {"new.bin.new"}), inputs);
 }
 
 TEST_F(RewriteOutput, AnOldBinaryStandingAtTheOutputPathIsNeverOverwritten) {
