@@ -177,7 +177,9 @@ FilePtr OpenForReading(std::string_view path) {
 FilePtr OpenForReadingExact(std::string_view path) {
     auto native = ToNativePath(path);
     std::error_code error;
-    if (!native || std::filesystem::is_directory(*native, error)) {
+    // Only a regular file is read: a folder is not a file, and opening a named pipe would wait for a
+    // writer forever, freezing the tool.
+    if (!native || !std::filesystem::is_regular_file(*native, error)) {
         return nullptr;
     }
     return FilePtr(OpenNative(*native, "rb"));

@@ -45,7 +45,8 @@ bool IsSameFile(std::string_view first, std::string_view second);
 // path to open, or nullopt when there is none (or more than one candidate).
 std::optional<std::string> ResolveExistingFile(std::string_view path);
 
-// Opens for reading in binary mode, with the letter-case fallback above. A folder is not a file.
+// Opens for reading in binary mode, with the letter-case fallback above. Only a regular file opens: not a
+// folder, nor a named pipe or a device.
 FilePtr OpenForReading(std::string_view path);
 // The same without the fallback, for the binary files the user names.
 FilePtr OpenForReadingExact(std::string_view path);

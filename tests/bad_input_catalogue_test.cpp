@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -69,7 +70,20 @@ struct Scene {
         std::filesystem::remove_all(dir.Native(relative));
         Write(relative, "not a folder\n");
     }
-    std::string Path(std::u8string_view relative) const { return dir.Cp932(relative); }
+    // A named pipe without a writer: opening it for reading would wait for one forever.
+    void ReplaceWithNamedPipe(std::u8string_view relative) {
+        std::filesystem::remove_all(dir.Native(relative));
+#ifdef _WIN32
+        unavailable = "no named pipes in the file system here";
+#else
+        if (mkfifo(dir.Native(relative).c_str(), 0644) != 0) {
+            unavailable = std::string("cannot make a named pipe here: ") + std::strerror(errno);
+        }
+#endif
+    }
+    std::string Path(std::u8string_view relative) const {
+        return dir.Cp932(relative);
+    }
 
     TempDir dir;
     // The four path fields, as the engine receives them.
@@ -183,6 +197,11 @@ const Row kRows[] = {
      },
      true},
 
+    {"NamedPipeAsOldBinary", Command::kRewrite, [](Scene& s) { s.ReplaceWithNamedPipe(u8"old.bin"); },
+     [](const Scene&) {
+         return Outcome{.messages = {kCannotOpen, kOldFailed}, .wholeLog = true, .absent = {u8"new.bin.new"}};
+     }},
+
     // Settings folders.
     {"OldSettingsFolderIsAFile", Command::kCreate, [](Scene& s) { s.ReplaceWithFile(u8"old"); },
      [](const Scene& s) {
@@ -241,6 +260,14 @@ const Row kRows[] = {
                         .absent = {u8"old_NEW/a.ini", u8"old_NEW/.ini"}};
      },
      true},
+
+    {"NamedPipeAsNameList", Command::kCreate, [](Scene& s) { s.ReplaceWithNamedPipe(u8"old/a.idn"); },
+     [](const Scene& s) {
+         return Outcome{.messages = {kNameListFailed},
+                        .log = {Sj(u8"コピー失敗: ") + JoinPath(s.oldFolder, "a.idn") + "\n", "a", Sj(u8"　Size: 0"),
+                                Sj(u8"　テーブルサイズが0のため検索できません。")},
+                        .absent = {u8"old_NEW/a.idn", u8"old_NEW/a.ini"}};
+     }},
 
     // Definition files.
     {"DefinitionLinesWithoutAComma", Command::kRewrite,

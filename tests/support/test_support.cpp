@@ -91,6 +91,8 @@ TreeSnapshot SnapshotTree(const std::filesystem::path& root, const std::vector<s
         std::string& entry = snapshot[relative.generic_string()];
         if (it->is_directory()) {
             entry = "<folder>";
+        } else if (!it->is_regular_file()) {
+            entry = "<not a regular file>"; // a named pipe would block the read
         } else if (it->file_size() > kReadLimit) {
             entry = "<size " + std::to_string(it->file_size()) + ", written " +
                     std::to_string(it->last_write_time().time_since_epoch().count()) + ">";
