@@ -80,10 +80,12 @@ std::vector<FuzzEntry> ParseEntries(std::string_view input) {
         std::size_t contentStart = lineEnd == std::string_view::npos ? input.size() : lineEnd + 1;
         std::string_view name = input.substr(nameStart, std::min(lineEnd, input.size()) - nameStart);
         std::size_t next = NextHeader(input, contentStart);
+        // The line feed before the next header separates the entries.
+        std::size_t contentEnd = next < input.size() && next > contentStart ? next - 1 : next;
         FuzzEntry entry;
         entry.path = CleanPath(name);
         entry.isFolder = !name.empty() && name.back() == '/';
-        entry.bytes = std::string(input.substr(contentStart, next - contentStart));
+        entry.bytes = std::string(input.substr(contentStart, contentEnd - contentStart));
         if (!entry.path.empty()) {
             entries.push_back(std::move(entry));
         }

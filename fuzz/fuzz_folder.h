@@ -13,17 +13,21 @@
 //
 // Input format: a sequence of entries, each a header line "@@ <relative path>" followed by the file's
 // bytes up to the next header. A header is "@@ " at the start of the input or right after a line feed; that
-// line feed belongs to the file before it, so only the last file can end without one. Bytes before the
-// first header are ignored. A path ending in "/" makes a folder instead of a file. Path components are
+// line feed separates the entries and belongs to neither, so a file's bytes may end in anything (a file
+// that ends in a line feed has two before the next header). Bytes before the first header are ignored. A
+// path ending in "/" makes a folder instead of a file. Path components are
 // raw bytes (not necessarily UTF-8, as on a real disk); empty, "." and ".." components are dropped and NUL
 // becomes "_", so every entry stays inside the scratch folder. Example:
 //
 //   @@ old/a.ini
 //   1000,HP,2,4,0,,,0,,,
+//
 //   @@ old/a.idn
 //   Alice
 //   @@ old.bin
 //   ...
+//
+// gives old/a.ini with one line and its line feed, and old/a.idn holding "Alice" without one.
 namespace dovra::fuzz {
 
 struct FuzzEntry {
