@@ -1,5 +1,6 @@
 #include "fuzz/fuzz_folder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -160,9 +161,23 @@ TreeSnapshot Snapshot(const std::filesystem::path& folder) {
     return snapshot;
 }
 
+namespace {
+
+// The engine's temporary files are "<target>.tmp<digits>"; a name list called "a.tmp.idn" is no such file.
+bool IsTemporaryName(const std::string& path) {
+    std::size_t mark = path.rfind(".tmp");
+    if (mark == std::string::npos || mark + 4 == path.size()) {
+        return false;
+    }
+    return std::all_of(path.begin() + static_cast<std::ptrdiff_t>(mark) + 4, path.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+} // namespace
+
 void CheckNoNewTemporaryFiles(const TreeSnapshot& before, const TreeSnapshot& after) {
     for (const auto& [path, bytes] : after) {
-        if (!before.contains(path) && path.find(".tmp") != std::string::npos) {
+        if (!before.contains(path) && IsTemporaryName(path)) {
             Fail("a temporary file was left behind", path);
         }
     }

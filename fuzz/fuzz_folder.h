@@ -68,7 +68,7 @@ using TreeSnapshot = std::map<std::string, std::string>;
 TreeSnapshot Snapshot(const std::filesystem::path& folder);
 
 // Fails when `after` holds an entry that `before` lacks and whose name marks it as a file written
-// half-way (the engine writes "<target>.tmp<number>" and renames it only when complete).
+// half-way: the engine writes "<target>.tmp<digits>" and renames it only when complete.
 void CheckNoNewTemporaryFiles(const TreeSnapshot& before, const TreeSnapshot& after);
 
 // Sends message boxes nowhere: a fuzzer meets thousands of them.
