@@ -53,7 +53,18 @@ std::optional<std::uint32_t> FindLowestOffset(std::span<const std::uint8_t> hays
     if (needle.size() > haystack.size()) {
         return std::nullopt;
     }
-    const std::size_t anchor = ChooseAnchor(needle);
+    return detail::FindLowestOffsetByAnchor(haystack, needle, ChooseAnchor(needle));
+}
+
+std::optional<std::uint32_t> detail::FindLowestOffsetByAnchor(std::span<const std::uint8_t> haystack,
+                                                              std::span<const std::uint8_t> needle,
+                                                              std::size_t anchor) {
+    if (needle.empty()) {
+        return 0;
+    }
+    if (needle.size() > haystack.size()) {
+        return std::nullopt;
+    }
     const std::uint8_t anchorByte = needle[anchor];
     const std::size_t lastStart = haystack.size() - needle.size();
     // Each candidate is charged its whole comparison, so data that makes candidates frequent and

@@ -21,6 +21,11 @@ std::optional<std::uint32_t> FindLowestOffsetNaive(std::span<const std::uint8_t>
 
 namespace detail {
 
+// FindLowestOffset with the needle position whose byte memchr scans for given: a caller that knows which
+// byte values the haystack holds rarely chooses better than the needle alone can tell.
+std::optional<std::uint32_t> FindLowestOffsetByAnchor(std::span<const std::uint8_t> haystack,
+                                                      std::span<const std::uint8_t> needle, std::size_t anchor);
+
 // The worst-case-linear scan that FindLowestOffset falls back on (exposed for tests): the lowest match at
 // or after `from`.
 std::optional<std::uint32_t> FindLowestOffsetLinear(std::span<const std::uint8_t> haystack,

@@ -1,0 +1,214 @@
+#include "migration/all_tables_search.h"
+
+#include <algorithm>
+#include <system_error>
+#include <thread>
+
+#include "migration/anchor_tier.h"
+#include "migration/haystack_profile.h"
+#include "migration/sampled_tier.h"
+#include "migration/search_state.h"
+#include "migration/table_search.h"
+
+namespace dovra {
+namespace {
+
+using detail::AnchorTier;
+using detail::HaystackProfile;
+using detail::SampledTier;
+using detail::SearchState;
+using detail::SearchTuning;
+
+using Needles = std::span<const std::span<const std::uint8_t>>;
+using Result = std::optional<std::uint32_t>;
+
+// The tables sorted by how they are searched; read-only once built, shared by every scan.
+struct Plan {
+    std::vector<SampledTier> tiers;
+    AnchorTier anchors;
+    std::vector<std::uint32_t> scanned; // by a tier or the anchors
+    std::vector<std::uint32_t> alone;   // shorter than an anchor: each searched on its own
+    std::size_t longest = 0;            // of the scanned tables
+    std::uint64_t budget = 0;           // for each scanned table, beyond one whole comparison
+};
+
+// Answers what needs no search and sorts the rest into the widest tier that takes them, else the anchors,
+// else the search on its own.
+Plan MakePlan(std::span<const std::uint8_t> haystack, Needles needles, const HaystackProfile& profile,
+              const SearchTuning& tuning, std::vector<Result>& results) {
+    Plan plan;
+    for (std::size_t stride : tuning.strides) {
+        plan.tiers.emplace_back(stride);
+    }
+    for (std::size_t t = 0; t < plan.tiers.size(); ++t) {
+        const std::size_t upTo = t == 0 ? haystack.size() + 1 : plan.tiers[t - 1].MinimumLength();
+        plan.tiers[t].Reserve(static_cast<std::size_t>(std::count_if(needles.begin(), needles.end(), [&](auto needle) {
+            return needle.size() >= plan.tiers[t].MinimumLength() && needle.size() < upTo;
+        })));
+    }
+    for (std::uint32_t i = 0; i < needles.size(); ++i) {
+        const std::span<const std::uint8_t> needle = needles[i];
+        if (needle.empty()) {
+            results[i] = 0;
+            continue;
+        }
+        if (needle.size() > haystack.size()) {
+            continue;
+        }
+        const bool sampled = std::any_of(plan.tiers.begin(), plan.tiers.end(), [&](SampledTier& tier) {
+            return needle.size() >= tier.MinimumLength() && tier.Add(i, needle, profile);
+        });
+        if (sampled || plan.anchors.Add(i, needle, profile)) {
+            plan.scanned.push_back(i);
+            plan.longest = std::max(plan.longest, needle.size());
+        } else {
+            plan.alone.push_back(i);
+        }
+    }
+    for (SampledTier& tier : plan.tiers) {
+        tier.Build();
+    }
+    plan.anchors.Build();
+    plan.budget = std::max(tuning.minimumBudget, haystack.size() / tuning.haystackBytesPerBudgetByte);
+    return plan;
+}
+
+// The search on its own, scanning for the needle's byte the haystack holds least.
+Result SearchAlone(std::span<const std::uint8_t> haystack, std::span<const std::uint8_t> needle,
+                   const HaystackProfile& profile) {
+    std::size_t rarest = 0;
+    for (std::size_t i = 1; i < needle.size(); ++i) {
+        if (profile.ByteCount(needle[i]) < profile.ByteCount(needle[rarest])) {
+            rarest = i;
+        }
+    }
+    return detail::FindLowestOffsetByAnchor(haystack, needle, rarest);
+}
+
+// One pass over the starts in [lowest, limit), block by block; every tier reads a block while it is in
+// the cache. The haystack is read up to where the last start in range still has grams and anchors, and
+// the pass stops early once every table is settled or handed over.
+SearchState ScanRange(const Plan& plan, std::span<const std::uint8_t> haystack, Needles needles, std::size_t lowest,
+                      std::size_t limit, std::size_t blockSize) {
+    SearchState state(haystack, needles, lowest, limit);
+    for (std::uint32_t i : plan.scanned) {
+        state.SetBudget(i, needles[i].size() + plan.budget);
+    }
+    std::vector<SampledTier> tiers = plan.tiers;
+    AnchorTier anchors = plan.anchors;
+    std::vector<std::size_t> open(tiers.size(), 1);
+    std::size_t anchorsOpen = 1;
+    const std::size_t end = std::min(haystack.size(), limit + plan.longest);
+    for (std::size_t from = lowest; from < end; from += blockSize) {
+        const std::size_t to = std::min(end, from + blockSize);
+        std::size_t stillOpen = 0;
+        for (std::size_t t = 0; t < tiers.size(); ++t) {
+            if (open[t] != 0) {
+                tiers[t].Scan(state, from, to);
+                open[t] = tiers[t].Settle(state, to);
+                stillOpen += open[t];
+            }
+        }
+        if (anchorsOpen != 0) {
+            anchors.Scan(state, from, to);
+            anchorsOpen = anchors.Settle(state);
+            stillOpen += anchorsOpen;
+        }
+        if (stillOpen == 0) {
+            break;
+        }
+    }
+    return state;
+}
+
+// A scanned table's lowest start in the scan's range. One that spent its budget is searched on its own
+// there, below the best match the scan had found.
+Result RangeResult(const SearchState& state, std::uint32_t index, const HaystackProfile& profile) {
+    const detail::NeedleProgress& progress = state.Progress(index);
+    if (!progress.exhausted) {
+        return progress.best;
+    }
+    if (state.Limit() <= state.Lowest()) {
+        return std::nullopt;
+    }
+    const std::span<const std::uint8_t> haystack = state.Haystack();
+    const std::span<const std::uint8_t> needle = state.Needle(index);
+    const std::size_t lastStart = progress.best ? *progress.best : state.Limit() - 1;
+    const std::size_t end = std::min(haystack.size(), lastStart + needle.size());
+    if (end < state.Lowest() + needle.size()) {
+        return std::nullopt;
+    }
+    const Result found = SearchAlone(haystack.subspan(state.Lowest(), end - state.Lowest()), needle, profile);
+    return found ? Result(static_cast<std::uint32_t>(state.Lowest() + *found)) : std::nullopt;
+}
+
+void SearchAloneEach(std::span<const std::uint8_t> haystack, Needles needles, const HaystackProfile& profile,
+                     std::span<const std::uint32_t> indexes, std::size_t first, std::size_t step,
+                     std::vector<Result>& results) {
+    for (std::size_t k = first; k < indexes.size(); k += step) {
+        results[indexes[k]] = SearchAlone(haystack, needles[indexes[k]], profile);
+    }
+}
+
+// Two threads when the haystack is large and the machine has two cores: the lower half's starts in this
+// thread, the upper half's in another. A table's answer is its lowest start in the lower half if it has
+// one, else its lowest in the upper half, the same as from one scan of the whole.
+bool ScanInTwo(const Plan& plan, std::span<const std::uint8_t> haystack, Needles needles,
+               const HaystackProfile& profile, const SearchTuning& tuning, std::vector<Result>& results) {
+    const std::size_t middle = haystack.size() / 2;
+    std::optional<SearchState> upper;
+    std::thread helper;
+    try {
+        helper = std::thread([&] {
+            upper.emplace(ScanRange(plan, haystack, needles, middle, haystack.size(), tuning.blockSize));
+            SearchAloneEach(haystack, needles, profile, plan.alone, 1, 2, results);
+        });
+    } catch (const std::system_error&) {
+        return false; // no thread to be had: one scan does it all
+    }
+    const SearchState lower = ScanRange(plan, haystack, needles, 0, middle, tuning.blockSize);
+    SearchAloneEach(haystack, needles, profile, plan.alone, 0, 2, results);
+    helper.join();
+    for (std::uint32_t i : plan.scanned) {
+        results[i] = RangeResult(lower, i, profile);
+        if (!results[i]) {
+            results[i] = RangeResult(*upper, i, profile);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<Result> FindLowestOffsets(std::span<const std::uint8_t> haystack, Needles needles) {
+    return detail::FindLowestOffsets(haystack, needles, SearchTuning{});
+}
+
+std::vector<Result> detail::FindLowestOffsets(std::span<const std::uint8_t> haystack, Needles needles,
+                                              const SearchTuning& tuning) {
+    std::vector<Result> results(needles.size());
+    const HaystackProfile profile(haystack);
+    const Plan plan = MakePlan(haystack, needles, profile, tuning, results);
+    const bool twoThreads = tuning.threads >= 2 && std::thread::hardware_concurrency() != 1 &&
+                            haystack.size() >= 2 * tuning.minimumBytesPerThread;
+    if (twoThreads && ScanInTwo(plan, haystack, needles, profile, tuning, results)) {
+        return results;
+    }
+    const SearchState whole = ScanRange(plan, haystack, needles, 0, haystack.size(), tuning.blockSize);
+    for (std::uint32_t i : plan.scanned) {
+        results[i] = RangeResult(whole, i, profile);
+    }
+    SearchAloneEach(haystack, needles, profile, plan.alone, 0, 1, results);
+    return results;
+}
+
+std::vector<Result> FindLowestOffsetsNaive(std::span<const std::uint8_t> haystack, Needles needles) {
+    std::vector<Result> results;
+    results.reserve(needles.size());
+    for (const auto& needle : needles) {
+        results.push_back(FindLowestOffsetNaive(haystack, needle));
+    }
+    return results;
+}
+
+} // namespace dovra

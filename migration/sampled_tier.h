@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "migration/haystack_profile.h"
+#include "migration/search_state.h"
+
+namespace dovra::detail {
+
+// Eight bytes read as one little-endian word: long enough that a gram taken from a table is rare in a
+// binary, short enough to read in one load.
+inline constexpr std::size_t kGramLength = 8;
+
+// Reads the haystack only every `stride` bytes, yet finds every occurrence of every needle it holds.
+//
+// A needle of length L >= stride + 7 that starts at p covers the samples p + j for every j with
+// (p + j) % stride == 0 and j <= L - 8. So for each residue r of the stride the tier keeps one gram of the
+// needle at an offset j = r (mod stride): whatever p is, the sample p + j of the matching residue lies
+// inside the occurrence and reads exactly that gram. A sample whose gram is found gives the candidates
+// p = sample - j, which are then compared.
+//
+// Grams of one repeated byte (zero fill, 0xFF fill) are never kept: binaries are full of them and every
+// one would be a candidate. Among the others, those the haystack's profile saw least are taken. A needle
+// that has no usable gram for some residue is left to the anchor scan.
+//
+// Samples are taken in ascending order, but a needle's grams lie at different offsets, so a match found at
+// p is final only once the scan has passed p + (its largest offset): a lower occurrence may show up at a
+// later sample through a gram further into the needle.
+//
+// After Build the lookup tables are shared, read-only, by every copy of the tier; each copy (one per
+// thread) keeps its own list of needles still open.
+class SampledTier {
+public:
+    explicit SampledTier(std::size_t stride) : m_stride(stride) {}
+
+    std::size_t Stride() const { return m_stride; }
+    // The shortest needle a tier of this stride can hold.
+    std::size_t MinimumLength() const { return m_stride + kGramLength - 1; }
+
+    // Takes the needle's grams, one per residue. False (and nothing kept) when some residue has none
+    // that is not a run of one byte among its first offsets.
+    bool Add(std::uint32_t index, std::span<const std::uint8_t> needle, const HaystackProfile& profile);
+    // Call once, after the last Add.
+    void Build();
+    // Room for this many more needles' grams, so that adding them does not grow the list step by step.
+    void Reserve(std::size_t needles) { m_added.reserve(m_added.size() + needles * m_stride); }
+
+    // Looks up the samples that lie in [from, to) and offers their candidates.
+    void Scan(SearchState& state, std::size_t from, std::size_t to) const;
+    // Settles the needles whose best match can no longer be beaten once every sample below `scannedTo` is
+    // done. Returns how many needles are still open.
+    std::size_t Settle(SearchState& state, std::size_t scannedTo);
+
+private:
+    struct Entry {
+        std::uint64_t gram;
+        std::uint32_t needle;
+        std::uint32_t offset;
+    };
+    struct Member {
+        std::uint32_t needle;
+        std::uint32_t lastOffset; // the largest offset of its grams
+        bool operator<(std::uint32_t index) const { return needle < index; }
+    };
+    // The entries in the order of their grams' hash buckets, each bucket's range in bucketStarts, and in
+    // front of them a bit per hashed gram that answers most samples from the first- or second-level cache.
+    struct Index {
+        std::vector<Member> members; // by needle
+        std::vector<Entry> entries;
+        std::vector<std::uint32_t> bucketStarts; // one more than there are buckets
+        std::vector<std::uint64_t> filter;
+        int bucketShift = 64;
+        int filterShift = 64;
+
+        std::size_t BucketOf(std::uint64_t gram) const;
+        void Offer(SearchState& state, std::size_t sample, std::uint64_t gram) const;
+    };
+
+    std::optional<std::size_t> ChooseGram(std::span<const std::uint8_t> needle, std::size_t residue,
+                                          const HaystackProfile& profile) const;
+
+    std::size_t m_stride;
+    std::vector<Entry> m_added;    // until Build
+    std::vector<Member> m_members; // until Build
+    std::shared_ptr<const Index> m_index;
+    // This copy's view of its needles.
+    std::vector<std::uint8_t> m_closed; // by member: settled or handed over
+    std::vector<Member> m_waiting;      // found, but a lower match may still turn up
+    std::size_t m_open = 0;
+    std::size_t m_changesSeen = 0;
+};
+
+} // namespace dovra::detail

@@ -1,0 +1,71 @@
+#include "migration/search_state.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace dovra::detail {
+namespace {
+
+// What one candidate costs beyond its comparison (the lookup and the call), counted in compared bytes.
+constexpr std::uint64_t kCandidateOverhead = 32;
+// After the head, the comparison goes on in growing chunks, so a long true match costs few calls.
+constexpr std::size_t kFirstChunk = 64;
+constexpr std::size_t kLargestChunk = 1u << 16;
+
+// Compares in growing chunks and adds to `cost` only what was compared, so a candidate that fails early
+// in a table of a megabyte is charged a few bytes, not the megabyte.
+bool EqualCounting(const std::uint8_t* a, const std::uint8_t* b, std::size_t length, std::uint64_t& cost) {
+    std::size_t done = 0;
+    std::size_t chunk = kFirstChunk;
+    while (done < length) {
+        const std::size_t step = std::min(chunk, length - done);
+        cost += step;
+        if (std::memcmp(a + done, b + done, step) != 0) {
+            return false;
+        }
+        done += step;
+        chunk = std::min(chunk * 2, kLargestChunk);
+    }
+    return true;
+}
+
+} // namespace
+
+SearchState::SearchState(std::span<const std::uint8_t> haystack, std::span<const std::span<const std::uint8_t>> needles,
+                         std::size_t lowest, std::size_t limit)
+    : m_haystack(haystack), m_needles(needles), m_progress(needles.size()), m_heads(needles.size() * kHeadLength),
+      m_lowest(lowest), m_limit(limit) {
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        const std::size_t length = std::min(kHeadLength, needles[i].size());
+        std::copy_n(needles[i].begin(), length, m_heads.begin() + static_cast<std::ptrdiff_t>(i * kHeadLength));
+    }
+}
+
+void SearchState::Offer(std::uint32_t index, std::size_t start) {
+    NeedleProgress& progress = m_progress[index];
+    const std::span<const std::uint8_t> needle = m_needles[index];
+    if (!Open(index) || start < m_lowest || start >= m_limit || start > m_haystack.size() - needle.size() ||
+        (progress.best && start >= *progress.best)) {
+        return;
+    }
+    const std::size_t head = std::min(kHeadLength, needle.size());
+    std::uint64_t cost = kCandidateOverhead + head;
+    const bool equal =
+        std::memcmp(m_haystack.data() + start, m_heads.data() + std::size_t{index} * kHeadLength, head) == 0 &&
+        EqualCounting(m_haystack.data() + start + head, needle.data() + head, needle.size() - head, cost);
+    if (equal) {
+        if (!progress.best) {
+            m_changes.push_back(index);
+        }
+        progress.best = static_cast<std::uint32_t>(start);
+    }
+    if (cost >= progress.budget) {
+        progress.budget = 0;
+        progress.exhausted = true;
+        m_changes.push_back(index);
+    } else {
+        progress.budget -= cost;
+    }
+}
+
+} // namespace dovra::detail
