@@ -7,8 +7,8 @@
 #include "engine/text_lines.h"
 #include "engine/texts.h"
 #include "migration/address_shift.h"
+#include "migration/all_tables_search.h"
 #include "migration/atomic_copy.h"
-#include "migration/table_search.h"
 
 namespace {
 
@@ -67,12 +67,42 @@ void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::
     engine.Log(fmt::format(runtime(text::kWrittenTo), paths.destination));
 }
 
+// Only a table with bytes, all of them inside the old image, can be looked for. No bytes cannot be
+// located: "finding" them at offset 0 would shift the definitions to a wrong place.
+bool Searchable(const CDefinitionUpdater& engine, const dovra::TableSummary& table) {
+    return table.tableSize != 0 && LiesInside(engine.OldImage(), table);
+}
+
+// Where each table's bytes lie in the new image, by table (nullopt: not found, or not searchable). All
+// tables are searched in one pass over the new image, which a search per table would read once for each.
+// The whole image is searched from its start and the lowest match wins, even when the same bytes also
+// stand at the old address.
+std::vector<std::optional<std::uint32_t>> FindTables(const CDefinitionUpdater& engine,
+                                                     const std::vector<std::string>& names) {
+    const dovra::SummaryMap& summaries = engine.OldSummaries();
+    std::vector<std::span<const std::uint8_t>> needles;
+    std::vector<std::size_t> searched;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const dovra::TableSummary& table = summaries.at(names[k]);
+        if (Searchable(engine, table)) {
+            needles.push_back(Bytes(engine.OldImage(), table.baseAddress, table.tableSize));
+            searched.push_back(k);
+        }
+    }
+    const dovra::BinaryImage& newImage = engine.NewImage();
+    const auto offsets = dovra::FindLowestOffsets(Bytes(newImage, 0, newImage.size), needles);
+    std::vector<std::optional<std::uint32_t>> found(names.size());
+    for (std::size_t i = 0; i < searched.size(); ++i) {
+        found[searched[i]] = offsets[i];
+    }
+    return found;
+}
+
 void RelocateTable(const CDefinitionUpdater& engine, const std::string& name, const dovra::TableSummary& table,
-                   const TablePaths& paths) {
+                   const TablePaths& paths, std::optional<std::uint32_t> found) {
     engine.Log(name);
     engine.Log(fmt::format(runtime(text::kCreateAddressLine), table.baseAddress));
     engine.Log(fmt::format(runtime(text::kCreateSizeLine), table.tableSize));
-    // No bytes cannot be located: "finding" them at offset 0 would shift the definitions to a wrong place.
     if (table.tableSize == 0) {
         engine.Log(text::kZeroSizeTable);
         return;
@@ -81,11 +111,6 @@ void RelocateTable(const CDefinitionUpdater& engine, const std::string& name, co
         engine.Log(text::kAddressBeyondFile);
         return;
     }
-    // The whole new image is searched from its start and the lowest match wins, even when the same bytes
-    // also stand at the old address.
-    const dovra::BinaryImage& newImage = engine.NewImage();
-    std::optional<std::uint32_t> found = dovra::FindLowestOffset(
-        Bytes(newImage, 0, newImage.size), Bytes(engine.OldImage(), table.baseAddress, table.tableSize));
     if (!found) {
         engine.Log(text::kNotFound);
         return;
@@ -102,10 +127,12 @@ void RelocateTable(const CDefinitionUpdater& engine, const std::string& name, co
 } // namespace
 
 void CDefinitionUpdater::RelocateTables(const std::string& outputFolder) {
-    for (const std::string& name : dovra::SortedTableNames(m_oldSummaries)) {
-        const TablePaths paths{dovra::JoinPath(m_oldFolder, name + ".ini"),
-                               dovra::JoinPath(outputFolder, name + ".ini")};
-        RelocateTable(*this, name, m_oldSummaries.at(name), paths);
+    const std::vector<std::string> names = dovra::SortedTableNames(m_oldSummaries);
+    const std::vector<std::optional<std::uint32_t>> found = FindTables(*this, names);
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const TablePaths paths{dovra::JoinPath(m_oldFolder, names[k] + ".ini"),
+                               dovra::JoinPath(outputFolder, names[k] + ".ini")};
+        RelocateTable(*this, names[k], m_oldSummaries.at(names[k]), paths, found[k]);
         Log("");
     }
     // A notice through the prompt; its answer changes nothing.
