@@ -1,0 +1,70 @@
+// The rewrite command carrying 100 000 changed fields back into the new binary: both settings folders
+// describe the same addresses, and the new binary differs from the old one in the first byte of 100 000
+// fields, so every table is asked about (answered yes) and logs one line per field. Timed against the file
+// I/O it cannot avoid (reading both binaries and both settings folders, writing the output file), in the
+// same loop.
+#include <benchmark/benchmark.h>
+
+#include "bench/bench_support.h"
+#include "bench/case_files.h"
+#include "bench/rewrite_files.h"
+#include "engine/definition_updater.h"
+#include "engine/file_system.h"
+#include "engine/text_lines.h"
+
+namespace dovra::bench {
+namespace {
+
+void FileIoOnly(const RewriteFiles& files) {
+    std::unique_ptr<std::uint8_t[]> oldData;
+    std::unique_ptr<std::uint8_t[]> newData;
+    std::uint32_t oldSize = 0;
+    std::uint32_t newSize = 0;
+    ReadWholeFile(files.OldBinary(), oldData, oldSize);
+    ReadWholeFile(files.NewBinary(), newData, newSize);
+    TouchPages(oldData.get(), oldSize);
+    TouchPages(newData.get(), newSize);
+    for (const std::string& folder : {files.OldFolder(), files.NewFolder()}) {
+        for (const char* extension : {"ini", "idn"}) {
+            for (const auto& entry : FindFilesWithExtension(folder, extension)) {
+                benchmark::DoNotOptimize(ReadTextModeFile(entry.path));
+            }
+        }
+    }
+    WriteFileAtomically(files.Output(), newData.get(), newSize);
+}
+
+void BM_Rewrite_100000Fields(benchmark::State& state) {
+    const RewriteFiles& files = CachedRewriteFiles();
+    double ioSeconds = 0;
+    double rewriteSeconds = 0;
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        ioSeconds += SecondsOf([&] { FileIoOnly(files); });
+        CDefinitionUpdater engine;
+        lines = 0;
+        engine.m_log = [&](const std::string& line) {
+            lines += 1;
+            benchmark::DoNotOptimize(line.data());
+        };
+        engine.m_confirm = [](const std::string&) { return true; };
+        const double seconds = SecondsOf([&] {
+            engine.LoadOldSettings(files.OldFolder());
+            engine.LoadNewSettings(files.NewFolder());
+            engine.LoadOldBinary(files.OldBinary());
+            engine.LoadNewBinary(files.NewBinary());
+            TouchPages(engine.OldImage().data.get(), engine.OldImage().size);
+            TouchPages(engine.NewImage().data.get(), engine.NewImage().size);
+            engine.Rewrite();
+        });
+        rewriteSeconds += seconds;
+        state.SetIterationTime(seconds);
+    }
+    state.counters["io_ms"] = 1000 * ioSeconds / static_cast<double>(state.iterations());
+    state.counters["x_io"] = rewriteSeconds / ioSeconds;
+    state.counters["log_lines"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_Rewrite_100000Fields)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace dovra::bench
