@@ -10,6 +10,10 @@ namespace {
 
 // Often enough to look live, rarely enough that writing and painting never dominate a long run.
 constexpr qint64 kFlushIntervalMs = 40;
+// The engine can produce a hundred thousand lines within one interval; laying them all out at once froze
+// the pane for a third of a second. Past this many characters the lines are written out (and painted)
+// early, which keeps every step short at a small cost in repaints.
+constexpr qsizetype kMaxPendingChars = 256 * 1024;
 
 // Appends the line as the pane shows it, with the pane's own line end. Only a CR LF pair breaks a line, as
 // in the Windows edit control the tool was made for: a lone LF, such as the one a record name keeps from its
@@ -36,7 +40,7 @@ LogPane::LogPane(QPlainTextEdit& edit) : m_edit(edit) {
 
 void LogPane::Append(const QString& line) {
     AppendPaneText(m_pending, line);
-    if (m_batchDepth == 0 || m_sinceFlush.elapsed() >= kFlushIntervalMs) {
+    if (m_batchDepth == 0 || m_sinceFlush.elapsed() >= kFlushIntervalMs || m_pending.size() >= kMaxPendingChars) {
         Flush();
     }
 }
