@@ -6,6 +6,7 @@
 
 #include "migration/anchor_tier.h"
 #include "migration/haystack_profile.h"
+#include "migration/run_search.h"
 #include "migration/sampled_tier.h"
 #include "migration/search_state.h"
 #include "migration/table_search.h"
@@ -26,14 +27,15 @@ using Result = std::optional<std::uint32_t>;
 struct Plan {
     std::vector<SampledTier> tiers;
     AnchorTier anchors;
-    std::vector<std::uint32_t> scanned; // by a tier or the anchors
-    std::vector<std::uint32_t> alone;   // shorter than an anchor: each searched on its own
-    std::size_t longest = 0;            // of the scanned tables
-    std::uint64_t budget = 0;           // for each scanned table, beyond one whole comparison
+    std::vector<std::uint32_t> scanned;  // by a tier or the anchors
+    std::vector<std::uint32_t> alone;    // shorter than an anchor: each searched on its own
+    std::vector<detail::RunNeedle> runs; // one byte value repeated
+    std::size_t longest = 0;             // of the scanned tables
+    std::uint64_t budget = 0;            // for each scanned table, beyond one whole comparison
 };
 
-// Answers what needs no search and sorts the rest into the widest tier that takes them, else the anchors,
-// else the search on its own.
+// Answers what needs no search and sorts the rest: runs of one byte value to the run search, the others to
+// the widest tier that takes them, else the anchors, else the search on its own.
 Plan MakePlan(std::span<const std::uint8_t> haystack, Needles needles, const HaystackProfile& profile,
               const SearchTuning& tuning, std::vector<Result>& results) {
     Plan plan;
@@ -53,6 +55,10 @@ Plan MakePlan(std::span<const std::uint8_t> haystack, Needles needles, const Hay
             continue;
         }
         if (needle.size() > haystack.size()) {
+            continue;
+        }
+        if (detail::IsRunNeedle(needle)) {
+            plan.runs.push_back({i, needle[0], needle.size()});
             continue;
         }
         const bool sampled = std::any_of(plan.tiers.begin(), plan.tiers.end(), [&](SampledTier& tier) {
@@ -189,6 +195,7 @@ std::vector<Result> detail::FindLowestOffsets(std::span<const std::uint8_t> hays
     std::vector<Result> results(needles.size());
     const HaystackProfile profile(haystack);
     const Plan plan = MakePlan(haystack, needles, profile, tuning, results);
+    detail::FindRuns(haystack, plan.runs, results);
     const bool twoThreads = tuning.threads >= 2 && std::thread::hardware_concurrency() != 1 &&
                             haystack.size() >= 2 * tuning.minimumBytesPerThread;
     if (twoThreads && ScanInTwo(plan, haystack, needles, profile, tuning, results)) {

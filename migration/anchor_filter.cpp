@@ -64,6 +64,10 @@ __attribute__((target("avx2"))) std::size_t Avx2AnchorFilter(std::span<const std
         const __m256i bytes1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
         const __m256i bytes2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 2));
         const __m256i bytes3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 3));
+        const __m256i spread = _mm256_or_si256(bytes0, bytes3); // bytes x .. x + 34
+        if (masks.skipZeros && _mm256_testz_si256(spread, spread)) {
+            continue;
+        }
         const __m256i groups =
             _mm256_and_si256(_mm256_and_si256(DOVRA_ANCHOR_TERM(_mm256, 256, bytes0, low0, high0, nibble),
                                               DOVRA_ANCHOR_TERM(_mm256, 256, bytes1, low1, high1, nibble)),
@@ -97,6 +101,10 @@ __attribute__((target("ssse3"))) std::size_t Ssse3AnchorFilter(std::span<const s
         const __m128i bytes1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
         const __m128i bytes2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 2));
         const __m128i bytes3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 3));
+        const __m128i spread = _mm_or_si128(bytes0, bytes3); // bytes x .. x + 18
+        if (masks.skipZeros && _mm_movemask_epi8(_mm_cmpeq_epi8(spread, zero)) == 0xFFFF) {
+            continue;
+        }
         const __m128i groups = _mm_and_si128(_mm_and_si128(DOVRA_ANCHOR_TERM(_mm, 128, bytes0, low0, high0, nibble),
                                                            DOVRA_ANCHOR_TERM(_mm, 128, bytes1, low1, high1, nibble)),
                                              _mm_and_si128(DOVRA_ANCHOR_TERM(_mm, 128, bytes2, low2, high2, nibble),

@@ -17,10 +17,14 @@ inline constexpr std::size_t kAnchorLength = 4;
 struct AnchorMasks {
     alignas(16) std::uint8_t low[kAnchorLength][16] = {};
     alignas(16) std::uint8_t high[kAnchorLength][16] = {};
+    // No anchor is four zero bytes, so stretches of zeros (the fill of binaries, where the nibble tables of
+    // the groups often accept zero bytes) are passed over a vector at a time.
+    bool skipZeros = false;
 };
 
 // Writes to `hits` every position x in [from, to) with x + 4 <= data.size() that passes the masks, in
-// ascending order, and returns how many. `hits` has room for to - from positions.
+// ascending order, and returns how many; with skipZeros, positions of four zero bytes may be left out.
+// `hits` has room for to - from positions.
 using AnchorFilter = std::size_t (*)(std::span<const std::uint8_t> data, std::size_t from, std::size_t to,
                                      const AnchorMasks& masks, std::uint32_t* hits);
 

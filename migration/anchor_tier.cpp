@@ -58,6 +58,7 @@ void AnchorTier::Rebuild() {
         return a.anchor != b.anchor ? a.anchor < b.anchor : a.needle < b.needle;
     });
     m_masks = AnchorMasks{};
+    m_masks.skipZeros = std::none_of(m_members.begin(), m_members.end(), [](const Member& m) { return m.anchor == 0; });
     const std::size_t perGroup = std::max<std::size_t>(1, (m_members.size() + kGroups - 1) / kGroups);
     for (std::size_t i = 0; i < m_members.size(); ++i) {
         const auto bit = static_cast<std::uint8_t>(1u << (i / perGroup));
@@ -106,7 +107,7 @@ void AnchorTier::Scan(SearchState& state, std::size_t from, std::size_t to) {
             }
             for (std::uint32_t i = m_slots[slot].begin; i < m_slots[slot].end; ++i) {
                 if (m_members[i].offset <= position) {
-                    state.Offer(m_members[i].needle, position - m_members[i].offset);
+                    state.Offer(m_members[i].needle, position - m_members[i].offset, m_members[i].offset);
                 }
             }
             break;

@@ -197,7 +197,7 @@ void SampledTier::Index::Offer(SearchState& state, std::size_t sample, std::uint
     for (std::uint32_t i = bucketStarts[bucket]; i < bucketStarts[bucket + 1]; ++i) {
         const Entry& entry = entries[i];
         if (entry.gram == gram && entry.offset <= sample) {
-            state.Offer(entry.needle, sample - entry.offset);
+            state.Offer(entry.needle, sample - entry.offset, entry.offset);
         }
     }
 }

@@ -12,18 +12,23 @@ constexpr std::uint64_t kCandidateOverhead = 32;
 constexpr std::size_t kFirstChunk = 64;
 constexpr std::size_t kLargestChunk = 1u << 16;
 
-// Compares in growing chunks and adds to `cost` only what was compared, so a candidate that fails early
-// in a table of a megabyte is charged a few bytes, not the megabyte.
-bool EqualCounting(const std::uint8_t* a, const std::uint8_t* b, std::size_t length, std::uint64_t& cost) {
-    std::size_t done = 0;
+// Compares [from, to) in growing chunks, forwards or backwards, and adds to `cost` only what was compared,
+// so a candidate that fails early in a table of a megabyte is charged a few bytes, not the megabyte.
+bool EqualCounting(const std::uint8_t* a, const std::uint8_t* b, std::size_t from, std::size_t to, bool backwards,
+                   std::uint64_t& cost) {
     std::size_t chunk = kFirstChunk;
-    while (done < length) {
-        const std::size_t step = std::min(chunk, length - done);
+    while (from < to) {
+        const std::size_t step = std::min(chunk, to - from);
+        const std::size_t at = backwards ? to - step : from;
         cost += step;
-        if (std::memcmp(a + done, b + done, step) != 0) {
+        if (std::memcmp(a + at, b + at, step) != 0) {
             return false;
         }
-        done += step;
+        if (backwards) {
+            to -= step;
+        } else {
+            from += step;
+        }
         chunk = std::min(chunk * 2, kLargestChunk);
     }
     return true;
@@ -41,18 +46,23 @@ SearchState::SearchState(std::span<const std::uint8_t> haystack, std::span<const
     }
 }
 
-void SearchState::Offer(std::uint32_t index, std::size_t start) {
+void SearchState::Offer(std::uint32_t index, std::size_t start, std::size_t known) {
     NeedleProgress& progress = m_progress[index];
     const std::span<const std::uint8_t> needle = m_needles[index];
     if (!Open(index) || start < m_lowest || start >= m_limit || start > m_haystack.size() - needle.size() ||
         (progress.best && start >= *progress.best)) {
         return;
     }
+    // The head first (most candidates differ there), then outwards from the bytes known to match: back to
+    // the head, then on to the end. Where the haystack holds long runs (zero fill) a candidate fails near the
+    // known bytes, and working outwards from them keeps the comparisons of all candidates together linear.
     const std::size_t head = std::min(kHeadLength, needle.size());
+    const std::size_t middle = std::clamp(known, head, needle.size());
+    const std::uint8_t* candidate = m_haystack.data() + start;
     std::uint64_t cost = kCandidateOverhead + head;
-    const bool equal =
-        std::memcmp(m_haystack.data() + start, m_heads.data() + std::size_t{index} * kHeadLength, head) == 0 &&
-        EqualCounting(m_haystack.data() + start + head, needle.data() + head, needle.size() - head, cost);
+    const bool equal = std::memcmp(candidate, m_heads.data() + std::size_t{index} * kHeadLength, head) == 0 &&
+                       EqualCounting(candidate, needle.data(), head, middle, true, cost) &&
+                       EqualCounting(candidate, needle.data(), middle, needle.size(), false, cost);
     if (equal) {
         if (!progress.best) {
             m_changes.push_back(index);

@@ -33,9 +33,10 @@ public:
     // Still looking: neither settled nor handed over to the search on its own.
     bool Open(std::uint32_t index) const { return !m_progress[index].settled && !m_progress[index].exhausted; }
 
-    // A candidate: needle `index` may start at `start`. Compares it unless it lies outside this scan's
-    // range or cannot beat the best match already found, charging the comparison to the needle's budget.
-    void Offer(std::uint32_t index, std::size_t start);
+    // A candidate: needle `index` may start at `start`, its bytes from `known` on having been seen to match
+    // (the gram or anchor that gave the candidate). Compares it unless it lies outside this scan's range or
+    // cannot beat the best match already found, charging the comparison to the needle's budget.
+    void Offer(std::uint32_t index, std::size_t start, std::size_t known);
 
     void SetBudget(std::uint32_t index, std::uint64_t budget) { m_progress[index].budget = budget; }
 
