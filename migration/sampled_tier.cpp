@@ -6,6 +6,10 @@
 #include <limits>
 #include <optional>
 
+#if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+#include <xmmintrin.h>
+#endif
+
 namespace dovra::detail {
 namespace {
 
@@ -18,7 +22,7 @@ constexpr std::size_t kFilterBitsPerGram = 32;
 constexpr std::size_t kMaxFilterBits = std::size_t{1} << 23;
 
 constexpr std::uint64_t kFilterHash = 0x9E3779B97F4A7C15ull;
-constexpr std::uint64_t kBucketHash = 0xD6E8FEB86659FD93ull;
+constexpr std::uint64_t kSlotHash = 0xD6E8FEB86659FD93ull;
 
 std::uint64_t LoadGram(const std::uint8_t* bytes) {
     std::uint64_t gram;
@@ -53,6 +57,17 @@ constexpr std::uint64_t kGoodEnough = 4;
 
 std::uint64_t Commonness(std::uint64_t gram, const HaystackProfile& profile) {
     return std::uint64_t{profile.GramCount(gram)} * kUnseen + static_cast<std::uint64_t>(Shape(gram));
+}
+
+// Asks for the cache line at `address` without waiting for it.
+void Prefetch(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+    _mm_prefetch(static_cast<const char*>(address), _MM_HINT_T0);
+#else
+    (void)address;
+#endif
 }
 
 int ShiftFor(std::size_t count) {
@@ -112,27 +127,17 @@ std::optional<std::size_t> SampledTier::ChooseGram(std::span<const std::uint8_t>
 
 void SampledTier::Build() {
     auto index = std::make_shared<Index>();
-    // Entries are put in hash-bucket order by counting, rather than sorted: tens of thousands of them are
-    // built for every search, and the memory is kept to the entries, one word per bucket and the filter.
-    const std::size_t buckets = std::bit_ceil(std::max<std::size_t>(16, m_added.size()));
-    index->bucketShift = ShiftFor(buckets);
-    std::vector<std::uint32_t>& starts = index->bucketStarts;
-    starts.assign(buckets + 1, 0);
+    // Half full at most, so that probe sequences stay short.
+    const std::size_t slotCount = std::bit_ceil(std::max<std::size_t>(16, 2 * m_added.size()));
+    index->slots.assign(slotCount, Entry{0, Index::kEmpty, 0});
+    index->slotShift = ShiftFor(slotCount);
     for (const Entry& entry : m_added) {
-        ++starts[index->BucketOf(entry.gram) + 1];
+        std::size_t slot = index->SlotOf(entry.gram);
+        while (index->slots[slot].needle != Index::kEmpty) {
+            slot = (slot + 1) & (slotCount - 1);
+        }
+        index->slots[slot] = entry;
     }
-    for (std::size_t b = 1; b <= buckets; ++b) {
-        starts[b] += starts[b - 1];
-    }
-    // Each bucket's start serves as its write position, which leaves it at the next bucket's start.
-    index->entries.resize(m_added.size());
-    for (const Entry& entry : m_added) {
-        index->entries[starts[index->BucketOf(entry.gram)]++] = entry;
-    }
-    for (std::size_t b = buckets; b > 0; --b) {
-        starts[b] = starts[b - 1];
-    }
-    starts[0] = 0;
 
     const std::size_t filterBits =
         std::min(kMaxFilterBits, std::bit_ceil(std::max<std::size_t>(64, kFilterBitsPerGram * m_added.size())));
@@ -152,11 +157,11 @@ void SampledTier::Build() {
     m_index = std::move(index);
 }
 
-std::size_t SampledTier::Index::BucketOf(std::uint64_t gram) const {
-    return static_cast<std::size_t>((gram * kBucketHash) >> bucketShift);
+std::size_t SampledTier::Index::SlotOf(std::uint64_t gram) const {
+    return static_cast<std::size_t>((gram * kSlotHash) >> slotShift);
 }
 
-void SampledTier::Scan(SearchState& state, std::size_t from, std::size_t to) const {
+void SampledTier::Scan(SearchState& state, std::size_t from, std::size_t to) {
     const std::span<const std::uint8_t> haystack = state.Haystack();
     if (haystack.size() < kGramLength || m_open == 0) {
         return;
@@ -169,33 +174,43 @@ void SampledTier::Scan(SearchState& state, std::size_t from, std::size_t to) con
         const std::uint64_t bit = (gram * kFilterHash) >> shift;
         return static_cast<unsigned>((filter[bit / 64] >> (bit % 64)) & 1);
     };
+    // First the filter for the whole block, the samples that pass kept and their table lines fetched; then
+    // their lookups, by which time the lines have mostly arrived. (The order of candidates within a block
+    // does not matter: a needle keeps its lowest match, and settles only after the block.)
+    m_passed.clear();
+    const auto keep = [&](std::size_t sample, std::uint64_t gram) {
+        m_passed.push_back({sample, gram});
+        Prefetch(&index.slots[index.SlotOf(gram)]);
+    };
     const std::size_t end = std::min(to, haystack.size() - kGramLength + 1);
     std::size_t sample = (from + m_stride - 1) / m_stride * m_stride;
-    // Four samples a step with one branch: almost every step has none that passes the filter, and the four
-    // lookups proceed side by side.
+    // Four samples a step with one branch: almost every step has none that passes.
     for (; sample + 3 * m_stride < end; sample += 4 * m_stride) {
         const std::uint64_t grams[4] = {LoadGram(data + sample), LoadGram(data + sample + m_stride),
                                         LoadGram(data + sample + 2 * m_stride), LoadGram(data + sample + 3 * m_stride)};
         unsigned passed = passes(grams[0]) | passes(grams[1]) << 1 | passes(grams[2]) << 2 | passes(grams[3]) << 3;
         while (passed != 0) {
             const int k = std::countr_zero(passed);
-            index.Offer(state, sample + static_cast<std::size_t>(k) * m_stride, grams[k]);
+            keep(sample + static_cast<std::size_t>(k) * m_stride, grams[k]);
             passed &= passed - 1;
         }
     }
     for (; sample < end; sample += m_stride) {
         const std::uint64_t gram = LoadGram(data + sample);
         if (passes(gram) != 0) {
-            index.Offer(state, sample, gram);
+            keep(sample, gram);
         }
+    }
+    for (const auto& [passedSample, gram] : m_passed) {
+        index.Offer(state, passedSample, gram);
     }
 }
 
 // The candidates of one sample whose gram passed the filter: every entry of that gram.
 void SampledTier::Index::Offer(SearchState& state, std::size_t sample, std::uint64_t gram) const {
-    const std::size_t bucket = BucketOf(gram);
-    for (std::uint32_t i = bucketStarts[bucket]; i < bucketStarts[bucket + 1]; ++i) {
-        const Entry& entry = entries[i];
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t slot = SlotOf(gram); slots[slot].needle != kEmpty; slot = (slot + 1) & mask) {
+        const Entry& entry = slots[slot];
         if (entry.gram == gram && entry.offset <= sample) {
             state.Offer(entry.needle, sample - entry.offset, entry.offset);
         }

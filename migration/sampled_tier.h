@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "migration/haystack_profile.h"
@@ -50,7 +51,7 @@ public:
     void Reserve(std::size_t needles) { m_added.reserve(m_added.size() + needles * m_stride); }
 
     // Looks up the samples that lie in [from, to) and offers their candidates.
-    void Scan(SearchState& state, std::size_t from, std::size_t to) const;
+    void Scan(SearchState& state, std::size_t from, std::size_t to);
     // Settles the needles whose best match can no longer be beaten once every sample below `scannedTo` is
     // done. Returns how many needles are still open.
     std::size_t Settle(SearchState& state, std::size_t scannedTo);
@@ -66,17 +67,18 @@ private:
         std::uint32_t lastOffset; // the largest offset of its grams
         bool operator<(std::uint32_t index) const { return needle < index; }
     };
-    // The entries in the order of their grams' hash buckets, each bucket's range in bucketStarts, and in
-    // front of them a bit per hashed gram that answers most samples from the first- or second-level cache.
+    // The entries in an open-addressing table (linear probing; entries of one gram lie in one probe
+    // sequence), so that a sample whose gram passed the filter usually costs one cache line; and in front of
+    // it a bit per hashed gram that answers most samples from the first- or second-level cache.
     struct Index {
-        std::vector<Member> members; // by needle
-        std::vector<Entry> entries;
-        std::vector<std::uint32_t> bucketStarts; // one more than there are buckets
+        static constexpr std::uint32_t kEmpty = 0xFFFFFFFF; // in `needle`
+        std::vector<Member> members;                        // by needle
+        std::vector<Entry> slots;
         std::vector<std::uint64_t> filter;
-        int bucketShift = 64;
+        int slotShift = 64;
         int filterShift = 64;
 
-        std::size_t BucketOf(std::uint64_t gram) const;
+        std::size_t SlotOf(std::uint64_t gram) const;
         void Offer(SearchState& state, std::size_t sample, std::uint64_t gram) const;
     };
 
@@ -92,6 +94,7 @@ private:
     std::vector<Member> m_waiting;      // found, but a lower match may still turn up
     std::size_t m_open = 0;
     std::size_t m_changesSeen = 0;
+    std::vector<std::pair<std::size_t, std::uint64_t>> m_passed; // a block's samples that passed the filter
 };
 
 } // namespace dovra::detail
