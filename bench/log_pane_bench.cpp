@@ -29,16 +29,6 @@ namespace {
 
 constexpr int kLines = 100000;
 
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "log_pane_bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    static QApplication application(argc, argv);
-}
-
 // A rewrite's field lines as the dialog receives them, record names with the line feed they keep from
 // their name list.
 const QStringList& FieldLines() {
@@ -98,7 +88,6 @@ private:
 };
 
 void BM_LogPane_100000Lines(benchmark::State& state) {
-    EnsureApplication();
     const QStringList& lines = FieldLines();
     const QString whole = lines.join(QLatin1Char('\n'));
     double baseline = 0;
@@ -172,7 +161,6 @@ std::unique_ptr<CDefinitionUpdater> LoadedEngine(const RewriteFiles& files,
 // The rewrite with its log going where the dialog sends it (converted for display, into the pane, inside
 // the command's batch, written out when the command ends), against the same rewrite logging into nothing.
 void BM_RewriteIntoLogPane(benchmark::State& state) {
-    EnsureApplication();
     const RewriteFiles& files = CachedRewriteFiles();
     double baseline = 0;
     double withPane = 0;
@@ -204,3 +192,15 @@ BENCHMARK(BM_RewriteIntoLogPane)->Iterations(3)->UseManualTime()->Unit(benchmark
 
 } // namespace
 } // namespace dovra::bench
+
+// The application object lives in main: Qt must not outlive it at exit. Offscreen unless told otherwise.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
