@@ -12,8 +12,8 @@
 
 namespace dovra::detail {
 
-// Eight bytes read as one little-endian word: long enough that a gram taken from a table is rare in a
-// binary, short enough to read in one load.
+// Eight bytes read as one word (in the machine's byte order, the same for tables and binary): long enough
+// that a gram taken from a table is rare in a binary, short enough to read in one load.
 inline constexpr std::size_t kGramLength = 8;
 
 // Reads the haystack only every `stride` bytes, yet finds every occurrence of every needle it holds.
