@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/file_system.h"
 
@@ -21,16 +22,21 @@ std::optional<std::string> ReadTextModeFile(std::string_view path) {
     if (std::ferror(file.get())) {
         return std::nullopt;
     }
-    // Text mode: a CR immediately followed by LF is dropped; a lone CR stays.
-    std::string text;
-    text.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
-            continue;
-        }
-        text += raw[i];
+    // Text mode: a CR immediately followed by LF is dropped; a lone CR stays. Done in place, a stretch
+    // between CRs at a time: settings folders hold megabytes of short CR LF lines.
+    std::size_t kept = 0;
+    for (std::size_t from = 0; from < raw.size();) {
+        const void* cr = std::memchr(raw.data() + from, '\r', raw.size() - from);
+        const std::size_t at =
+            cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - raw.data()) : raw.size();
+        const bool dropped = at + 1 < raw.size() && raw[at + 1] == '\n';
+        const std::size_t stretchEnd = dropped ? at : std::min(at + 1, raw.size());
+        std::memmove(raw.data() + kept, raw.data() + from, stretchEnd - from);
+        kept += stretchEnd - from;
+        from = at + 1;
     }
-    return text;
+    raw.resize(kept);
+    return raw;
 }
 
 std::vector<std::string_view> SplitLinePieces(std::string_view text) {
