@@ -1,7 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <future>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "definitions/definition_set.h"
 #include "engine/binary_image.h"
@@ -66,7 +70,12 @@ private:
     std::string m_oldBinaryPath;
     std::string m_newBinaryPath;
 
-    // Create command stages.
+    // Create command stages. The search (LocateTables) only reads the images and the old summaries, so it
+    // can run on another thread while the name lists are copied.
     void CopyNameLists(const std::string& sourceFolder, const std::string& destinationFolder);
-    void RelocateTables(const std::string& outputFolder);
+    using TableLocations = std::vector<std::optional<std::uint32_t>>; // by table, in the order of `names`
+    TableLocations LocateTables(const std::vector<std::string>& names) const;
+    std::future<TableLocations> StartLocating(const std::vector<std::string>& names) const;
+    void RelocateTables(const std::string& outputFolder, const std::vector<std::string>& names,
+                        const TableLocations& found);
 };

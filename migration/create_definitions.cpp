@@ -1,3 +1,6 @@
+#include <future>
+#include <system_error>
+
 #include <fmt/format.h>
 
 #include "engine/definition_updater.h"
@@ -15,6 +18,18 @@ std::string OutputFolderFor(std::string_view oldFolder) {
 }
 
 } // namespace
+
+// The search of every table, on a thread of its own when one can be had; else it runs when its result is
+// first asked for. (Should the copies fail half-way, the future waits for the search before it goes.)
+std::future<CDefinitionUpdater::TableLocations>
+CDefinitionUpdater::StartLocating(const std::vector<std::string>& names) const {
+    const auto locate = [this, &names] { return LocateTables(names); };
+    try {
+        return std::async(std::launch::async, locate);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, locate);
+    }
+}
 
 bool CDefinitionUpdater::CreateDefinitions() {
     namespace text = dovra::text;
@@ -39,10 +54,15 @@ bool CDefinitionUpdater::CreateDefinitions() {
         return false;
     }
     Log(fmt::format(fmt::runtime(text::kFolderCreated), outputFolder));
+    // The search is all computation and copying the name lists is all file I/O, so the search runs on
+    // another thread meanwhile and its time mostly hides behind the copies. Everything that talks to the
+    // user (the log, the prompt) stays on this thread, in the same order as without it.
+    const std::vector<std::string> names = dovra::SortedTableNames(m_oldSummaries);
+    std::future<TableLocations> located = StartLocating(names);
     Log(text::kNameListHeading);
     CopyNameLists(m_oldFolder, outputFolder);
     Log("");
     Log(text::kDefinitionHeading);
-    RelocateTables(outputFolder);
+    RelocateTables(outputFolder, names, located.get());
     return true;
 }

@@ -73,31 +73,6 @@ bool Searchable(const CDefinitionUpdater& engine, const dovra::TableSummary& tab
     return table.tableSize != 0 && LiesInside(engine.OldImage(), table);
 }
 
-// Where each table's bytes lie in the new image, by table (nullopt: not found, or not searchable). All
-// tables are searched in one pass over the new image, which a search per table would read once for each.
-// The whole image is searched from its start and the lowest match wins, even when the same bytes also
-// stand at the old address.
-std::vector<std::optional<std::uint32_t>> FindTables(const CDefinitionUpdater& engine,
-                                                     const std::vector<std::string>& names) {
-    const dovra::SummaryMap& summaries = engine.OldSummaries();
-    std::vector<std::span<const std::uint8_t>> needles;
-    std::vector<std::size_t> searched;
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        const dovra::TableSummary& table = summaries.at(names[k]);
-        if (Searchable(engine, table)) {
-            needles.push_back(Bytes(engine.OldImage(), table.baseAddress, table.tableSize));
-            searched.push_back(k);
-        }
-    }
-    const dovra::BinaryImage& newImage = engine.NewImage();
-    const auto offsets = dovra::FindLowestOffsets(Bytes(newImage, 0, newImage.size), needles);
-    std::vector<std::optional<std::uint32_t>> found(names.size());
-    for (std::size_t i = 0; i < searched.size(); ++i) {
-        found[searched[i]] = offsets[i];
-    }
-    return found;
-}
-
 void RelocateTable(const CDefinitionUpdater& engine, const std::string& name, const dovra::TableSummary& table,
                    const TablePaths& paths, std::optional<std::uint32_t> found) {
     engine.Log(name);
@@ -126,9 +101,30 @@ void RelocateTable(const CDefinitionUpdater& engine, const std::string& name, co
 
 } // namespace
 
-void CDefinitionUpdater::RelocateTables(const std::string& outputFolder) {
-    const std::vector<std::string> names = dovra::SortedTableNames(m_oldSummaries);
-    const std::vector<std::optional<std::uint32_t>> found = FindTables(*this, names);
+// Where each table's bytes lie in the new image, by table (nullopt: not found, or not searchable). All
+// tables are searched in one pass over the new image, which a search per table would read once for each.
+// The whole image is searched from its start and the lowest match wins, even when the same bytes also
+// stand at the old address.
+CDefinitionUpdater::TableLocations CDefinitionUpdater::LocateTables(const std::vector<std::string>& names) const {
+    std::vector<std::span<const std::uint8_t>> needles;
+    std::vector<std::size_t> searched;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const dovra::TableSummary& table = m_oldSummaries.at(names[k]);
+        if (Searchable(*this, table)) {
+            needles.push_back(Bytes(m_oldImage, table.baseAddress, table.tableSize));
+            searched.push_back(k);
+        }
+    }
+    const auto offsets = dovra::FindLowestOffsets(Bytes(m_newImage, 0, m_newImage.size), needles);
+    TableLocations found(names.size());
+    for (std::size_t i = 0; i < searched.size(); ++i) {
+        found[searched[i]] = offsets[i];
+    }
+    return found;
+}
+
+void CDefinitionUpdater::RelocateTables(const std::string& outputFolder, const std::vector<std::string>& names,
+                                        const TableLocations& found) {
     for (std::size_t k = 0; k < names.size(); ++k) {
         const TablePaths paths{dovra::JoinPath(m_oldFolder, names[k] + ".ini"),
                                dovra::JoinPath(outputFolder, names[k] + ".ini")};
