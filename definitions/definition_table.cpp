@@ -48,7 +48,9 @@ TableLoadStatus DefinitionTable::Load(std::string_view path) {
         return TableLoadStatus::DefinitionUnreadable;
     }
     DefinitionEntry working;
-    for (std::string_view line : SplitLinePieces(*definitionText)) {
+    const std::vector<std::string_view> lines = SplitLinePieces(*definitionText);
+    entries.reserve(lines.size());
+    for (std::string_view line : lines) {
         if (!working.Parse(line)) {
             return TableLoadStatus::Malformed;
         }
@@ -70,7 +72,9 @@ TableLoadStatus DefinitionTable::Load(std::string_view path) {
         ShowMessageBox(text::kNameListOpenFailed);
         return TableLoadStatus::NameListUnreadable;
     }
-    for (std::string_view line : SplitLinePieces(*nameListText)) {
+    const std::vector<std::string_view> names = SplitLinePieces(*nameListText);
+    recordNames.reserve(names.size());
+    for (std::string_view line : names) {
         recordNames.emplace_back(line);
     }
     std::uint64_t bytes = static_cast<std::uint64_t>(recordNames.size()) * recordSize;
