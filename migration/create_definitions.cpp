@@ -20,7 +20,7 @@ std::string OutputFolderFor(std::string_view oldFolder) {
 } // namespace
 
 // The search of every table, on a thread of its own when one can be had; else it runs when its result is
-// first asked for. (Should the copies fail half-way, the future waits for the search before it goes.)
+// first asked for.
 std::future<CDefinitionUpdater::TableLocations>
 CDefinitionUpdater::StartLocating(const std::vector<std::string>& names) const {
     const auto locate = [this, &names] { return LocateTables(names); };
@@ -38,6 +38,12 @@ bool CDefinitionUpdater::CreateDefinitions() {
         return false;
     }
     const std::string outputFolder = OutputFolderFor(m_oldFolder);
+    // The search is all computation and only reads the images and the summaries, so it runs on another
+    // thread from here on: while the question is on screen, then while the name lists are copied (all file
+    // I/O). Everything that talks to the user (the log, the prompt) stays on this thread, in the same order
+    // as without it. On every way out before the tables are written, the future waits for the search.
+    const std::vector<std::string> names = dovra::SortedTableNames(m_oldSummaries);
+    std::future<TableLocations> located = StartLocating(names);
     if (!Confirm(text::kCreateQuestion)) {
         return true;
     }
@@ -54,11 +60,6 @@ bool CDefinitionUpdater::CreateDefinitions() {
         return false;
     }
     Log(fmt::format(fmt::runtime(text::kFolderCreated), outputFolder));
-    // The search is all computation and copying the name lists is all file I/O, so the search runs on
-    // another thread meanwhile and its time mostly hides behind the copies. Everything that talks to the
-    // user (the log, the prompt) stays on this thread, in the same order as without it.
-    const std::vector<std::string> names = dovra::SortedTableNames(m_oldSummaries);
-    std::future<TableLocations> located = StartLocating(names);
     Log(text::kNameListHeading);
     CopyNameLists(m_oldFolder, outputFolder);
     Log("");
