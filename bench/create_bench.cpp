@@ -1,11 +1,10 @@
 // The create command as the dialog runs it (old settings folder, both binaries, then CreateDefinitions) on
 // generated files, against two baselines timed in the same loop: one memchr pass over an image as large
-// as the new binary, and the file I/O the command cannot avoid (reading both binaries and every file of
-// the settings folder, writing every definition file and name list).
+// as the new binary, and the command's file I/O alone (reading both binaries and every file of the
+// settings folder, reading every definition file again and writing it, copying every name list).
 #include <memory>
+#include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include <benchmark/benchmark.h>
 
@@ -22,8 +21,8 @@ namespace {
 
 // What the command reads and writes, without the work in between, timed in the same three phases as the
 // dialog's create button: reading both binaries; reading the settings folder (every definition file and
-// name list, as the load reads them); writing every definition file and copying every name list,
-// atomically, as the command does.
+// name list, as the load reads them); reading every definition file again and writing it, and copying
+// every name list, atomically, as the command does.
 struct IoPhases {
     double binaries = 0;
     double folder = 0;
@@ -43,18 +42,19 @@ IoPhases FileIoOnly(const CaseFiles& files) {
         TouchPages(oldData.get(), oldSize);
         TouchPages(newData.get(), newSize);
     });
-    std::vector<std::pair<std::string, std::string>> definitions;
     phases.folder = SecondsOf([&] {
         for (const auto& entry : FindFilesWithExtension(files.OldFolder(), "ini")) {
-            definitions.emplace_back(entry.name, *ReadTextModeFile(entry.path));
+            benchmark::DoNotOptimize(ReadTextModeFile(entry.path));
         }
         for (const auto& entry : FindFilesWithExtension(files.OldFolder(), "idn")) {
             benchmark::DoNotOptimize(ReadTextModeFile(entry.path));
         }
     });
     phases.writes = SecondsOf([&] {
-        for (const auto& [name, text] : definitions) {
-            WriteFileAtomically(files.ScratchFile(name), text.data(), text.size());
+        // The command reads each definition file again as it rewrites it.
+        for (const auto& entry : FindFilesWithExtension(files.OldFolder(), "ini")) {
+            const std::optional<std::string> text = ReadTextModeFile(entry.path);
+            WriteFileAtomically(files.ScratchFile(entry.name), text->data(), text->size());
         }
         for (const auto& entry : FindFilesWithExtension(files.OldFolder(), "idn")) {
             CopyFileAtomically(entry.path, files.ScratchFile(entry.name));
@@ -99,6 +99,10 @@ void BM_Create(benchmark::State& state, const GeneratorOptions& options) {
     double searchSeconds = 0;
     Phases sum;
     for (auto _ : state) {
+        // The first pass right after the previous iteration's gigabytes of file I/O takes about twice as
+        // long as the next ones on the virtual machine of the figures; the second shows the memory
+        // bandwidth, the limit the target is stated against.
+        MemchrPassSeconds(files.Case().newImage.size());
         memchrSeconds += MemchrPassSeconds(files.Case().newImage.size());
         const IoPhases ioPhases = FileIoOnly(files);
         io.binaries += ioPhases.binaries;
