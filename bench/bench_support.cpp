@@ -9,6 +9,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include "engine/binary_image.h"
+#include "engine/file_system.h"
+#include "engine/text_lines.h"
+
 namespace dovra::bench {
 namespace {
 
@@ -79,6 +83,21 @@ void TouchPages(const std::uint8_t* data, std::size_t size) {
         sum += data[at];
     }
     benchmark::DoNotOptimize(sum);
+}
+
+BinaryRead ReadBinaryAndTouch(const std::string& path) {
+    BinaryRead binary;
+    ReadWholeFile(path, binary.data, binary.size);
+    TouchPages(binary.data.get(), binary.size);
+    return binary;
+}
+
+void ReadSettingsFolder(const std::string& folder) {
+    for (const char* extension : {"ini", "idn"}) {
+        for (const auto& entry : FindFilesWithExtension(folder, extension)) {
+            benchmark::DoNotOptimize(ReadTextModeFile(entry.path));
+        }
+    }
 }
 
 double MemchrPassSeconds(std::size_t size) {

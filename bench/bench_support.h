@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -55,6 +56,16 @@ double MemchrPassSeconds(std::size_t size);
 // getting the file into memory, paid once by whatever touches the page first; the benchmarks pay it with
 // the loads, in the subject and the baseline alike, so it never lands on a command's first pass.
 void TouchPages(const std::uint8_t* data, std::size_t size);
+
+// A binary as a load leaves it: read whole, every page touched.
+struct BinaryRead {
+    std::unique_ptr<std::uint8_t[]> data;
+    std::uint32_t size = 0;
+};
+BinaryRead ReadBinaryAndTouch(const std::string& path);
+
+// Reads every definition file and name list of a settings folder in text mode, as a load does.
+void ReadSettingsFolder(const std::string& folder);
 
 template <typename F> double SecondsOf(F&& work) {
     const auto start = std::chrono::steady_clock::now();

@@ -2,7 +2,6 @@
 // generated files, against two baselines timed in the same loop: one memchr pass over an image as large
 // as the new binary, and the command's file I/O alone (reading both binaries and every file of the
 // settings folder, reading every definition file again and writing it, copying every name list).
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -33,23 +32,10 @@ struct IoPhases {
 IoPhases FileIoOnly(const CaseFiles& files) {
     IoPhases phases;
     phases.binaries = SecondsOf([&] {
-        std::unique_ptr<std::uint8_t[]> oldData;
-        std::unique_ptr<std::uint8_t[]> newData;
-        std::uint32_t oldSize = 0;
-        std::uint32_t newSize = 0;
-        ReadWholeFile(files.OldBinary(), oldData, oldSize);
-        ReadWholeFile(files.NewBinary(), newData, newSize);
-        TouchPages(oldData.get(), oldSize);
-        TouchPages(newData.get(), newSize);
+        const BinaryRead oldBinary = ReadBinaryAndTouch(files.OldBinary());
+        const BinaryRead newBinary = ReadBinaryAndTouch(files.NewBinary());
     });
-    phases.folder = SecondsOf([&] {
-        for (const auto& entry : FindFilesWithExtension(files.OldFolder(), "ini")) {
-            benchmark::DoNotOptimize(ReadTextModeFile(entry.path));
-        }
-        for (const auto& entry : FindFilesWithExtension(files.OldFolder(), "idn")) {
-            benchmark::DoNotOptimize(ReadTextModeFile(entry.path));
-        }
-    });
+    phases.folder = SecondsOf([&] { ReadSettingsFolder(files.OldFolder()); });
     phases.writes = SecondsOf([&] {
         // The command reads each definition file again as it rewrites it.
         for (const auto& entry : FindFilesWithExtension(files.OldFolder(), "ini")) {

@@ -10,28 +10,16 @@
 #include "bench/rewrite_files.h"
 #include "engine/definition_updater.h"
 #include "engine/file_system.h"
-#include "engine/text_lines.h"
 
 namespace dovra::bench {
 namespace {
 
 void FileIoOnly(const RewriteFiles& files) {
-    std::unique_ptr<std::uint8_t[]> oldData;
-    std::unique_ptr<std::uint8_t[]> newData;
-    std::uint32_t oldSize = 0;
-    std::uint32_t newSize = 0;
-    ReadWholeFile(files.OldBinary(), oldData, oldSize);
-    ReadWholeFile(files.NewBinary(), newData, newSize);
-    TouchPages(oldData.get(), oldSize);
-    TouchPages(newData.get(), newSize);
-    for (const std::string& folder : {files.OldFolder(), files.NewFolder()}) {
-        for (const char* extension : {"ini", "idn"}) {
-            for (const auto& entry : FindFilesWithExtension(folder, extension)) {
-                benchmark::DoNotOptimize(ReadTextModeFile(entry.path));
-            }
-        }
-    }
-    WriteFileAtomically(files.Output(), newData.get(), newSize);
+    const BinaryRead oldBinary = ReadBinaryAndTouch(files.OldBinary());
+    const BinaryRead newBinary = ReadBinaryAndTouch(files.NewBinary());
+    ReadSettingsFolder(files.OldFolder());
+    ReadSettingsFolder(files.NewFolder());
+    WriteFileAtomically(files.Output(), newBinary.data.get(), newBinary.size);
 }
 
 void BM_Rewrite_100000Fields(benchmark::State& state) {
