@@ -104,10 +104,7 @@ TreeSnapshot InputSnapshot(const std::filesystem::path& root) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool silenced = (dovra::fuzz::SilenceMessageBoxes(), true);
-    (void)silenced;
-    auto& scratch = dovra::fuzz::ScratchFolder::Instance();
-    scratch.Populate(std::string_view(reinterpret_cast<const char*>(data), size));
+    auto& scratch = dovra::fuzz::ScratchFolderFor(data, size);
     const auto outputFolder = scratch.Path() / "old_NEW";
     const TreeSnapshot inputsBefore = InputSnapshot(scratch.Path());
     const TreeSnapshot outputBefore = dovra::fuzz::Snapshot(outputFolder);

@@ -187,4 +187,12 @@ void SilenceMessageBoxes() {
     SetMessageBoxChannel([](const std::string&) {});
 }
 
+ScratchFolder& ScratchFolderFor(const std::uint8_t* data, std::size_t size) {
+    static const bool silenced = (SilenceMessageBoxes(), true);
+    (void)silenced;
+    ScratchFolder& scratch = ScratchFolder::Instance();
+    scratch.Populate(std::string_view(reinterpret_cast<const char*>(data), size));
+    return scratch;
+}
+
 } // namespace dovra::fuzz

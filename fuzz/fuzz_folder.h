@@ -74,4 +74,8 @@ void CheckNoNewTemporaryFiles(const TreeSnapshot& before, const TreeSnapshot& af
 // Sends message boxes nowhere: a fuzzer meets thousands of them.
 void SilenceMessageBoxes();
 
+// What every folder fuzzer does first with an input: message boxes silenced (once per process), then the
+// scratch folder populated from the input's bytes.
+ScratchFolder& ScratchFolderFor(const std::uint8_t* data, std::size_t size);
+
 } // namespace dovra::fuzz

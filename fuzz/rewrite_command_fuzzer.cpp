@@ -54,10 +54,7 @@ void CheckOutput(bool written, const std::vector<std::string>& log, const TreeSn
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool silenced = (dovra::fuzz::SilenceMessageBoxes(), true);
-    (void)silenced;
-    auto& scratch = dovra::fuzz::ScratchFolder::Instance();
-    scratch.Populate(std::string_view(reinterpret_cast<const char*>(data), size));
+    auto& scratch = dovra::fuzz::ScratchFolderFor(data, size);
     const TreeSnapshot before = dovra::fuzz::Snapshot(scratch.Path());
 
     CDefinitionUpdater engine;

@@ -51,10 +51,7 @@ void CheckNewSet(const CDefinitionUpdater& engine) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool silenced = (dovra::fuzz::SilenceMessageBoxes(), true);
-    (void)silenced;
-    auto& scratch = dovra::fuzz::ScratchFolder::Instance();
-    scratch.Populate(std::string_view(reinterpret_cast<const char*>(data), size));
+    auto& scratch = dovra::fuzz::ScratchFolderFor(data, size);
 
     CDefinitionUpdater engine;
     engine.LoadOldSettings(scratch.Engine());

@@ -39,10 +39,7 @@ void CheckLoaded(const dovra::DefinitionTable& table) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool silenced = (dovra::fuzz::SilenceMessageBoxes(), true);
-    (void)silenced;
-    auto& scratch = dovra::fuzz::ScratchFolder::Instance();
-    scratch.Populate(std::string_view(reinterpret_cast<const char*>(data), size));
+    auto& scratch = dovra::fuzz::ScratchFolderFor(data, size);
 
     dovra::DefinitionTable table;
     switch (table.Load(scratch.Engine("t.ini"))) {
