@@ -55,6 +55,13 @@ void SetField(const QWidget& dialog, const char* name, const QString& text) {
     dialog.findChild<QLineEdit*>(QLatin1String(name))->setText(text);
 }
 
+// The three paths the create button reads.
+void FillCreateFields(const QWidget& dialog, const Sample& sample) {
+    SetField(dialog, "oldFolderEdit", sample.oldFolder);
+    SetField(dialog, "oldBinaryEdit", sample.oldBinary);
+    SetField(dialog, "newBinaryEdit", sample.newBinary);
+}
+
 void Click(const QWidget& dialog, const char* name) {
     dialog.findChild<QPushButton*>(QLatin1String(name))->click();
 }
@@ -83,9 +90,7 @@ void DialogCommandsTest::createWritesTheNewFolderAndLogsEachStep() {
     Fixture files;
     Sample sample(files);
     CDovraUpdaterDlg dialog;
-    SetField(dialog, "oldFolderEdit", sample.oldFolder);
-    SetField(dialog, "oldBinaryEdit", sample.oldBinary);
-    SetField(dialog, "newBinaryEdit", sample.newBinary);
+    FillCreateFields(dialog, sample);
 
     ModalScript boxes; // OK to the opening question and to the closing notice
     Click(dialog, "createButton");
@@ -119,9 +124,7 @@ void DialogCommandsTest::createAnsweredCancelWritesNothing() {
     Fixture files;
     Sample sample(files);
     CDovraUpdaterDlg dialog;
-    SetField(dialog, "oldFolderEdit", sample.oldFolder);
-    SetField(dialog, "oldBinaryEdit", sample.oldBinary);
-    SetField(dialog, "newBinaryEdit", sample.newBinary);
+    FillCreateFields(dialog, sample);
 
     ModalScript boxes;
     boxes.answers = {Answer::Cancel};
@@ -134,9 +137,7 @@ void DialogCommandsTest::rewriteAfterCreateCarriesTheEditOverAndKeepsBothLogs() 
     Fixture files;
     Sample sample(files);
     CDovraUpdaterDlg dialog;
-    SetField(dialog, "oldFolderEdit", sample.oldFolder);
-    SetField(dialog, "oldBinaryEdit", sample.oldBinary);
-    SetField(dialog, "newBinaryEdit", sample.newBinary);
+    FillCreateFields(dialog, sample);
     {
         ModalScript boxes;
         Click(dialog, "createButton");
