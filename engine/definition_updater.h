@@ -18,6 +18,10 @@
 //            ends the click with its message), Rewrite;
 //   create:  LoadOldSettings, LoadOldBinary, LoadNewBinary, CreateDefinitions.
 // All text, paths included, is code page 932.
+namespace dovra {
+class OutputFolder;
+}
+
 class CDefinitionUpdater {
 public:
     CDefinitionUpdater() = default;
@@ -34,7 +38,8 @@ public:
 
     // False only when the output file could not be written (the failure is logged).
     bool Rewrite();
-    // False when an image is empty or the output folder cannot be had.
+    // False when an image is empty, the output folder cannot be had, or any of its files could not be
+    // written (each failure is logged, and their number before the closing notice).
     bool CreateDefinitions();
 
     void Log(std::string_view line) const;
@@ -72,10 +77,14 @@ private:
 
     // Create command stages. The search (LocateTables) only reads the images and the old summaries, so it
     // can run on another thread while the name lists are copied.
-    void CopyNameLists(const std::string& sourceFolder, const std::string& destinationFolder);
+    // Each stage that writes gives the number of files it could not write.
+    int CopyNameLists(const std::string& sourceFolder, const dovra::OutputFolder& destination);
     using TableLocations = std::vector<std::optional<std::uint32_t>>; // by table, in the order of `names`
     TableLocations LocateTables(const std::vector<std::string>& names) const;
     std::future<TableLocations> StartLocating(const std::vector<std::string>& names) const;
-    void RelocateTables(const std::string& outputFolder, const std::vector<std::string>& names,
-                        const TableLocations& found);
+    // Ends with the output folder put in place (or the reason it could not be) and the closing notice;
+    // false when anything failed to be written.
+    bool RelocateTables(dovra::OutputFolder& output, const std::vector<std::string>& names, const TableLocations& found,
+                        int earlierFailures);
+    bool CommitOutput(dovra::OutputFolder& output) const;
 };

@@ -1,5 +1,8 @@
+#include <cerrno>
 #include <cstdio>
+#include <system_error>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +40,52 @@ bool SyncNative(std::FILE* file) {
 bool RenameReplacingNative(const std::filesystem::path& from, const std::filesystem::path& to) {
     // rename(2) replaces the target atomically.
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RenameNoReplaceNative(const std::filesystem::path& from, const std::filesystem::path& to) {
+#ifdef __linux__
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    // Only a file system that cannot do it falls back to the test-then-rename below.
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+#endif
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(to, error))) {
+        return false;
+    }
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool SyncFileSystemNative(const std::filesystem::path& path) {
+#ifdef __linux__
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return false;
+    }
+    const bool synced = syncfs(descriptor) == 0;
+    close(descriptor);
+    return synced;
+#else
+    (void)path;
+    sync();
+    return true;
+#endif
+}
+
+bool FinishStagedFileNative(std::FILE*) {
+    return true;
+}
+
+bool CopyPermissionsNative(std::FILE* to, const std::filesystem::path& from) {
+    struct stat info {};
+    if (stat(from.c_str(), &info) != 0) {
+        return false;
+    }
+    // Set-user-ID and set-group-ID are not passed on to a file the user did not make that way.
+    return fchmod(fileno(to), info.st_mode & 0777) == 0;
 }
 
 std::optional<std::uint64_t> FileSize(std::FILE* file) {

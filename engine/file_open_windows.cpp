@@ -80,6 +80,26 @@ bool RenameReplacingNative(const std::filesystem::path& from, const std::filesys
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool RenameNoReplaceNative(const std::filesystem::path& from, const std::filesystem::path& to) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when the target exists; a folder that another
+    // program holds open fails too, and then nothing has moved.
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool SyncFileSystemNative(const std::filesystem::path&) {
+    // Flushing a whole volume needs administrator rights on Windows; each file was flushed as it was
+    // closed (FinishStagedFileNative).
+    return true;
+}
+
+bool FinishStagedFileNative(std::FILE* file) {
+    return _commit(_fileno(file)) == 0;
+}
+
+bool CopyPermissionsNative(std::FILE*, const std::filesystem::path&) {
+    return true;
+}
+
 std::optional<std::uint64_t> FileSize(std::FILE* file) {
     struct _stati64 info {};
     if (file == nullptr || _fstati64(_fileno(file), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {

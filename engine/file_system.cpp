@@ -1,15 +1,16 @@
 #include "engine/file_system.h"
 
 #include <algorithm>
-#include <random>
 #include <system_error>
 
 #include <fmt/printf.h>
 
 #include "engine/encoding.h"
+#include "engine/interrupt_cleanup.h"
 #include "engine/message_box.h"
 #include "engine/native_path.h"
 #include "engine/path_text.h"
+#include "engine/temporary_names.h"
 #include "engine/texts.h"
 
 namespace dovra {
@@ -192,13 +193,12 @@ AtomicFileWriter::AtomicFileWriter(std::string_view path) {
         return;
     }
     m_target = *target;
-    std::random_device random;
     for (int attempt = 0; attempt < 16 && m_file == nullptr; ++attempt) {
-        auto candidate = m_target;
-        candidate += ".tmp" + std::to_string(random() % 1000000u);
+        auto candidate = m_target.parent_path() / NextTemporaryName();
         m_file = OpenNative(candidate, "wbx");
         if (m_file != nullptr) {
             m_temporary = candidate;
+            RegisterInProgress(m_temporary);
         }
     }
     m_failed = m_file == nullptr;
@@ -211,6 +211,16 @@ AtomicFileWriter::~AtomicFileWriter() {
     if (!m_committed && !m_temporary.empty()) {
         std::error_code error;
         std::filesystem::remove(m_temporary, error);
+    }
+    if (!m_temporary.empty()) {
+        UnregisterInProgress(m_temporary);
+    }
+}
+
+void AtomicFileWriter::KeepPermissionsOf(std::string_view path) {
+    auto source = ToNativePath(path);
+    if (m_file != nullptr && source) {
+        CopyPermissionsNative(m_file, *source);
     }
 }
 
@@ -242,6 +252,67 @@ bool AtomicFileWriter::Commit() {
     }
     m_committed = true;
     return true;
+}
+
+StagedFileWriter::StagedFileWriter(std::string_view path) {
+    auto native = ToNativePath(path);
+    if (!native) {
+        m_failed = true;
+        return;
+    }
+    m_path = *native;
+    m_file = OpenNative(m_path, "wb");
+    m_failed = m_file == nullptr;
+}
+
+StagedFileWriter::~StagedFileWriter() {
+    if (m_file != nullptr) {
+        std::fclose(m_file);
+    }
+    // Opening may have created the file even where it then failed.
+    if (!m_finished && !m_path.empty()) {
+        std::error_code error;
+        std::filesystem::remove(m_path, error);
+    }
+}
+
+bool StagedFileWriter::Write(const void* data, std::size_t size) {
+    if (m_file == nullptr || m_failed) {
+        m_failed = true;
+        return false;
+    }
+    if (size > 0 && std::fwrite(data, 1, size, m_file) != size) {
+        m_failed = true;
+    }
+    return !m_failed;
+}
+
+bool StagedFileWriter::Finish() {
+    if (m_file == nullptr || m_failed) {
+        return false;
+    }
+    // A full disk often shows only here, when the buffered bytes go out.
+    bool flushed = std::fflush(m_file) == 0 && FinishStagedFileNative(m_file);
+    bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    m_failed = !flushed || !closed;
+    m_finished = !m_failed;
+    return m_finished;
+}
+
+void RemoveLeftoverTemporaries(const std::filesystem::path& folder) {
+    std::error_code error;
+    std::filesystem::directory_iterator it(folder.empty() ? std::filesystem::path(".") : folder, error);
+    std::vector<std::filesystem::path> leftovers;
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        if (IsTemporaryName(NativeToUtf8Lossy(it->path().filename()))) {
+            leftovers.push_back(it->path());
+        }
+    }
+    for (const auto& path : leftovers) {
+        std::error_code removeError;
+        std::filesystem::remove_all(path, removeError);
+    }
 }
 
 bool WriteFileAtomically(std::string_view path, const void* data, std::size_t size) {

@@ -55,7 +55,8 @@ FilePtr OpenForReadingExact(std::string_view path);
 std::optional<std::uint64_t> FileSize(std::FILE* file);
 
 // Writes a file so that a complete file or nothing appears at `path`: the bytes go to a temporary file in
-// the same folder, which is flushed, synced and renamed over `path` only when every step succeeded.
+// the same folder (a short name of the tool's own, see temporary_names.h), which is flushed, synced and
+// renamed over `path` only when every step succeeded. An interrupt removes the temporary file.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::string_view path);
@@ -66,6 +67,9 @@ public:
     bool IsOpen() const { return m_file != nullptr; }
     bool Write(const void* data, std::size_t size);
     bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+    // The file gets the permission bits of the file at `path` where the platform has them; where that file
+    // is gone, the file keeps the usual bits for a new file.
+    void KeepPermissionsOf(std::string_view path);
     // Flushes, syncs, closes and renames over the target; false (and nothing at the target changed) on any
     // failure along the way, including an earlier failed Write.
     bool Commit();
@@ -77,6 +81,33 @@ private:
     bool m_failed = false;
     bool m_committed = false;
 };
+
+// Writes a file inside a folder that is not yet in place (an output folder being built): straight under
+// its own name and without a flush of its own, since the folder is flushed once when all its files are
+// written and only then given its name. A file not finished, or whose writing failed, is removed.
+class StagedFileWriter {
+public:
+    explicit StagedFileWriter(std::string_view path);
+    ~StagedFileWriter();
+    StagedFileWriter(const StagedFileWriter&) = delete;
+    StagedFileWriter& operator=(const StagedFileWriter&) = delete;
+
+    bool IsOpen() const { return m_file != nullptr; }
+    bool Write(const void* data, std::size_t size);
+    bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+    // Closes the file; false (and the file removed) on any failure, including an earlier failed Write.
+    bool Finish();
+
+private:
+    std::filesystem::path m_path;
+    std::FILE* m_file = nullptr;
+    bool m_failed = false;
+    bool m_finished = false;
+};
+
+// Removes from `folder` whatever an earlier, killed run left under a temporary name of the tool's own
+// (and nothing else).
+void RemoveLeftoverTemporaries(const std::filesystem::path& folder);
 
 bool WriteFileAtomically(std::string_view path, const void* data, std::size_t size);
 

@@ -27,4 +27,20 @@ bool SyncNative(std::FILE* file);
 // Renames a file, replacing an existing file at `to` in one step (never a moment without either).
 bool RenameReplacingNative(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Renames a file or folder; fails, changing nothing, when something already exists at `to`.
+bool RenameNoReplaceNative(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// The flush for a folder of files written without one each: afterwards every file written so far on the
+// file system that holds `path` is on the disk. Linux: one syncfs of that file system. Other POSIX
+// systems: sync, which waits for every file system. Windows has no such call for a user; there
+// FinishStagedFileNative flushes each file as it is closed and this call has nothing left to do.
+bool SyncFileSystemNative(const std::filesystem::path& path);
+
+// Called before a file written for SyncFileSystemNative is closed (after fflush).
+bool FinishStagedFileNative(std::FILE* file);
+
+// Gives the open file `to` the permission bits of the file at `from` (a game executable stays
+// executable). Windows has no such bits: nothing to do there.
+bool CopyPermissionsNative(std::FILE* to, const std::filesystem::path& from);
+
 } // namespace dovra

@@ -59,4 +59,13 @@ const char kAddressConversionFailed[] = "　{}の{}行目のアドレス「{}」
 const char kDestinationWriteFailed[] = "　{}の書き込みに失敗しました";
 const char kFinished[] = "完了しました";
 
+// Create command: an output folder that holds exactly one run.
+const char kFolderMovedAside[] = "既存の{}フォルダを{}に退避";
+const char kFolderReplaced[] = "{}フォルダを今回の内容で作成";
+const char kFolderFlushFailed[] = "{}フォルダの内容をディスクに書き込めませんでした。既存のフォルダはそのままです";
+const char kFolderMoveAsideFailed[] =
+    "既存の{}フォルダを退避できませんでした。既存のフォルダはそのままで、今回の内容は{}にあります";
+const char kFolderPlaceFailed[] = "{}フォルダを置けませんでした。今回の内容は{}にあります";
+const char kWriteFailureCount[] = "{:d}個のファイルを書き込めませんでした";
+
 } // namespace dovra::text

@@ -60,4 +60,12 @@ extern const char kAddressConversionFailed[];
 extern const char kDestinationWriteFailed[];
 extern const char kFinished[];
 
+// Create command: an output folder that holds exactly one run.
+extern const char kFolderMovedAside[];
+extern const char kFolderReplaced[];
+extern const char kFolderFlushFailed[];
+extern const char kFolderMoveAsideFailed[];
+extern const char kFolderPlaceFailed[];
+extern const char kWriteFailureCount[];
+
 } // namespace dovra::text

@@ -6,12 +6,14 @@
 
 namespace dovra {
 
-bool CopyFileAtomically(std::string_view from, std::string_view to) {
+namespace {
+
+template <typename Writer> bool CopyWith(std::string_view from, std::string_view to, bool (Writer::*finish)()) {
     FilePtr source = OpenForReading(from);
     if (!source) {
         return false;
     }
-    AtomicFileWriter writer(to);
+    Writer writer(to);
     if (!writer.IsOpen()) {
         return false;
     }
@@ -22,7 +24,17 @@ bool CopyFileAtomically(std::string_view from, std::string_view to) {
             return false;
         }
     }
-    return !std::ferror(source.get()) && writer.Commit();
+    return !std::ferror(source.get()) && (writer.*finish)();
+}
+
+} // namespace
+
+bool CopyFileAtomically(std::string_view from, std::string_view to) {
+    return CopyWith<AtomicFileWriter>(from, to, &AtomicFileWriter::Commit);
+}
+
+bool CopyFileStaged(std::string_view from, std::string_view to) {
+    return CopyWith<StagedFileWriter>(from, to, &StagedFileWriter::Finish);
 }
 
 } // namespace dovra

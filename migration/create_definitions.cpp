@@ -7,6 +7,7 @@
 #include "engine/file_system.h"
 #include "engine/path_text.h"
 #include "engine/texts.h"
+#include "migration/output_folder.h"
 
 namespace {
 
@@ -47,23 +48,53 @@ bool CDefinitionUpdater::CreateDefinitions() {
     if (!Confirm(text::kCreateQuestion)) {
         return true;
     }
-    // An existing folder is reused: files of the same names are overwritten, all others are left alone.
-    // Without a folder nothing can be written, so the command ends here rather than reporting a failure
-    // for every file.
-    if (!dovra::CreateFolder(outputFolder)) {
-        Log(fmt::format(fmt::runtime(text::kFolderCreateFailed), outputFolder));
-        return false;
-    }
-    // "old_NEW" may be a link to the old folder itself; writing there would overwrite the input.
-    if (dovra::IsSameFile(outputFolder, m_oldFolder)) {
+    // The run is built in a folder of its own and takes the output folder's name only at the end, so an
+    // earlier output folder stays as it was until then and is kept as a backup afterwards. Without a
+    // folder nothing can be written, so the command ends here rather than reporting a failure for every
+    // file.
+    dovra::OutputFolder output(outputFolder);
+    const bool replacing = output.FinalExists();
+    // "old_NEW" may be a link to the old folder itself; replacing it would make the input look moved.
+    if (replacing && dovra::IsSameFile(outputFolder, m_oldFolder)) {
         Log(fmt::format(fmt::runtime(text::kOutputFolderIsOldFolder), outputFolder));
         return false;
     }
-    Log(fmt::format(fmt::runtime(text::kFolderCreated), outputFolder));
+    if ((replacing && !output.FinalIsFolder()) || !output.Stage()) {
+        Log(fmt::format(fmt::runtime(text::kFolderCreateFailed), outputFolder));
+        return false;
+    }
+    if (!replacing) {
+        Log(fmt::format(fmt::runtime(text::kFolderCreated), outputFolder));
+    }
     Log(text::kNameListHeading);
-    CopyNameLists(m_oldFolder, outputFolder);
+    const int nameListFailures = CopyNameLists(m_oldFolder, output);
     Log("");
     Log(text::kDefinitionHeading);
-    RelocateTables(outputFolder, names, located.get());
-    return true;
+    return RelocateTables(output, names, located.get(), nameListFailures);
+}
+
+// Logs each step of putting the finished folder in place; false when it could not be put there.
+bool CDefinitionUpdater::CommitOutput(dovra::OutputFolder& output) const {
+    namespace text = dovra::text;
+    using Step = dovra::OutputFolder::Outcome::Step;
+    const auto outcome = output.Commit();
+    const std::string& path = output.FinalPath();
+    switch (outcome.step) {
+    case Step::kCommitted:
+        if (outcome.backup) {
+            Log(fmt::format(fmt::runtime(text::kFolderMovedAside), path, *outcome.backup));
+            Log(fmt::format(fmt::runtime(text::kFolderReplaced), path));
+        }
+        return true;
+    case Step::kFlushFailed:
+        Log(fmt::format(fmt::runtime(text::kFolderFlushFailed), path));
+        return false;
+    case Step::kMoveAsideFailed:
+        Log(fmt::format(fmt::runtime(text::kFolderMoveAsideFailed), path, outcome.keptAt));
+        return false;
+    case Step::kPlaceFailed:
+        Log(fmt::format(fmt::runtime(text::kFolderPlaceFailed), path, outcome.keptAt));
+        return false;
+    }
+    return false;
 }

@@ -9,6 +9,7 @@
 #include "migration/address_shift.h"
 #include "migration/all_tables_search.h"
 #include "migration/atomic_copy.h"
+#include "migration/output_folder.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ using fmt::runtime;
 
 struct TablePaths {
     std::string source;      // old folder + table name + ".ini"
-    std::string destination; // output folder + table name + ".ini"
+    std::string staged;      // where it is written: the output folder being built
+    std::string destination; // where it will be, the path the user is told: output folder + table name + ".ini"
 };
 
 std::span<const std::uint8_t> Bytes(const dovra::BinaryImage& image, std::uint32_t offset, std::uint32_t size) {
@@ -28,43 +30,46 @@ bool LiesInside(const dovra::BinaryImage& image, const dovra::TableSummary& tabl
     return static_cast<std::uint64_t>(table.baseAddress) + table.tableSize <= image.size;
 }
 
-// Found where it was: the definition file is still right and is copied byte for byte.
-void CopyUnmoved(const CDefinitionUpdater& engine, const TablePaths& paths) {
+// Found where it was: the definition file is still right and is copied byte for byte. False when it could
+// not be written.
+bool CopyUnmoved(const CDefinitionUpdater& engine, const TablePaths& paths) {
     engine.Log(text::kSameAddress);
-    if (!dovra::CopyFileAtomically(paths.source, paths.destination)) {
+    if (!dovra::CopyFileStaged(paths.source, paths.staged)) {
         engine.Log(fmt::format(runtime(text::kTableCopyFailed), paths.source));
-        return;
+        return false;
     }
     engine.Log(fmt::format(runtime(text::kCopiedFrom), paths.source));
     engine.Log(fmt::format(runtime(text::kWrittenTo), paths.destination));
+    return true;
 }
 
 // Found elsewhere: every address moves by the same distance. The file is read in text mode, so the lines
 // written end in a bare line feed. A complete file or nothing appears at the destination: a failure
-// half-way never leaves a definition file that looks finished.
-void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::int32_t delta) {
+// half-way never leaves a definition file that looks finished. False when it could not be written.
+bool WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::int32_t delta) {
     std::optional<std::string> content = dovra::ReadTextModeFile(paths.source);
     if (!content) {
         engine.Log(fmt::format(runtime(text::kSourceOpenFailed), paths.source));
-        return;
+        return false;
     }
-    dovra::AtomicFileWriter writer(paths.destination);
+    dovra::StagedFileWriter writer(paths.staged);
     if (!writer.IsOpen()) {
         engine.Log(fmt::format(runtime(text::kDestinationCreateFailed), paths.destination));
-        return;
+        return false;
     }
     engine.Log(fmt::format(runtime(text::kShiftingAddresses), delta));
     dovra::ShiftedDefinition shifted = dovra::ShiftDefinitionAddresses(*content, delta);
     if (shifted.failure) {
         engine.Log(fmt::format(runtime(text::kAddressConversionFailed), paths.source, shifted.failure->lineNumber,
                                shifted.failure->addressColumn));
-        return;
+        return false;
     }
-    if (!writer.Write(shifted.text) || !writer.Commit()) {
+    if (!writer.Write(shifted.text) || !writer.Finish()) {
         engine.Log(fmt::format(runtime(text::kDestinationWriteFailed), paths.destination));
-        return;
+        return false;
     }
     engine.Log(fmt::format(runtime(text::kWrittenTo), paths.destination));
+    return true;
 }
 
 // Only a table with bytes, all of them inside the old image, can be looked for. No bytes cannot be
@@ -73,30 +78,31 @@ bool Searchable(const CDefinitionUpdater& engine, const dovra::TableSummary& tab
     return table.tableSize != 0 && LiesInside(engine.OldImage(), table);
 }
 
-void RelocateTable(const CDefinitionUpdater& engine, const std::string& name, const dovra::TableSummary& table,
+// False only when the table's definition file was meant to be written and could not be; a table that is
+// not found or cannot be searched for is no failure to write.
+bool RelocateTable(const CDefinitionUpdater& engine, const std::string& name, const dovra::TableSummary& table,
                    const TablePaths& paths, std::optional<std::uint32_t> found) {
     engine.Log(name);
     engine.Log(fmt::format(runtime(text::kCreateAddressLine), table.baseAddress));
     engine.Log(fmt::format(runtime(text::kCreateSizeLine), table.tableSize));
     if (table.tableSize == 0) {
         engine.Log(text::kZeroSizeTable);
-        return;
+        return true;
     }
     if (!LiesInside(engine.OldImage(), table)) {
         engine.Log(text::kAddressBeyondFile);
-        return;
+        return true;
     }
     if (!found) {
         engine.Log(text::kNotFound);
-        return;
+        return true;
     }
     engine.Log(fmt::format(runtime(text::kDataFound), *found));
     if (*found == table.baseAddress) {
-        CopyUnmoved(engine, paths);
-    } else {
-        // The distance as a signed 32-bit number: a table that moved towards the start is logged as -256.
-        WriteMoved(engine, paths, static_cast<std::int32_t>(*found - table.baseAddress));
+        return CopyUnmoved(engine, paths);
     }
+    // The distance as a signed 32-bit number: a table that moved towards the start is logged as -256.
+    return WriteMoved(engine, paths, static_cast<std::int32_t>(*found - table.baseAddress));
 }
 
 } // namespace
@@ -123,14 +129,23 @@ CDefinitionUpdater::TableLocations CDefinitionUpdater::LocateTables(const std::v
     return found;
 }
 
-void CDefinitionUpdater::RelocateTables(const std::string& outputFolder, const std::vector<std::string>& names,
-                                        const TableLocations& found) {
+bool CDefinitionUpdater::RelocateTables(dovra::OutputFolder& output, const std::vector<std::string>& names,
+                                        const TableLocations& found, int earlierFailures) {
+    int failures = earlierFailures;
     for (std::size_t k = 0; k < names.size(); ++k) {
-        const TablePaths paths{dovra::JoinPath(m_oldFolder, names[k] + ".ini"),
-                               dovra::JoinPath(outputFolder, names[k] + ".ini")};
-        RelocateTable(*this, names[k], m_oldSummaries.at(names[k]), paths, found[k]);
+        const std::string fileName = names[k] + ".ini";
+        const TablePaths paths{dovra::JoinPath(m_oldFolder, fileName), output.StagedPath(fileName),
+                               output.FinalPathOf(fileName)};
+        if (!RelocateTable(*this, names[k], m_oldSummaries.at(names[k]), paths, found[k])) {
+            ++failures;
+        }
         Log("");
+    }
+    const bool placed = CommitOutput(output);
+    if (failures > 0) {
+        Log(fmt::format(runtime(text::kWriteFailureCount), failures));
     }
     // A notice through the prompt; its answer changes nothing.
     Confirm(text::kFinished);
+    return placed && failures == 0;
 }

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "engine/file_system.h"
+#include "engine/native_path.h"
 #include "engine/texts.h"
 
 namespace dovra {
@@ -11,12 +12,25 @@ std::string OutputPathFor(const std::string& newBinaryPath) {
     return newBinaryPath + ".new";
 }
 
+namespace {
+
+// The output keeps the new binary's permission bits: a game executable stays executable.
+bool WriteOutput(const std::string& outputPath, const BinaryImage& image, const std::string& newBinaryPath) {
+    if (auto output = ToNativePath(outputPath)) {
+        RemoveLeftoverTemporaries(output->parent_path());
+    }
+    AtomicFileWriter writer(outputPath);
+    writer.KeepPermissionsOf(newBinaryPath);
+    return writer.Write(image.data.get(), image.size) && writer.Commit();
+}
+
+} // namespace
+
 bool WriteRewrittenBinary(const CDefinitionUpdater& engine, const BinaryImage& image, const std::string& outputPath,
                           const std::string& oldBinaryPath) {
     // An old binary picked from an earlier run's output sits exactly where this run writes; replacing it
     // would destroy an input file, so that case fails like any other write.
-    bool written =
-        !IsSameFile(outputPath, oldBinaryPath) && WriteFileAtomically(outputPath, image.data.get(), image.size);
+    bool written = !IsSameFile(outputPath, oldBinaryPath) && WriteOutput(outputPath, image, engine.NewBinaryPath());
     std::string notice = fmt::format(fmt::runtime(written ? text::kOutputWritten : text::kOutputFailed), outputPath);
     // The notice is shown as a question whose answer changes nothing.
     engine.Confirm(notice);

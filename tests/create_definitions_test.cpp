@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -241,19 +242,67 @@ TEST_F(CreateDefinitions, MissingBinaryStopsBeforeAnything) {
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW")));
 }
 
-TEST_F(CreateDefinitions, ExistingOutputFolderIsReusedAndOnlySameNamedFilesAreReplaced) {
+TEST_F(CreateDefinitions, SecondRunKeepsTheEarlierFolderWholeAsABackup) {
+    // The first run finds both tables; the second finds only a: b's definition from the first run must
+    // not pass for this run's, and what the user put into the folder must not be lost.
     WriteTable(u8"a");
-    WriteBytes(dir.Native(u8"old_NEW/a.ini"), "stale");
-    WriteBytes(dir.Native(u8"old_NEW/a.idn"), "stale");
+    WriteOld(u8"b.ini", "1800,HP,2,4,\r\n");
+    WriteOld(u8"b.idn", "x\r\n");
+    const std::string bBytes = "\xA1\xB2\xC3\xD4";
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}, {0x1800, bBytes}}),
+                  Image(0x2000, {{0x1100, kTableBytes}, {0x1900, bBytes}}));
+    ASSERT_TRUE(Run());
     WriteBytes(dir.Native(u8"old_NEW/notes.txt"), "mine");
+    const auto firstRun = Snapshot(dir.Native(u8"old_NEW"));
+    ASSERT_EQ(ReadOutput(u8"b.ini"), "1900,HP,2,4,\n") << ::testing::PrintToString(channels.log);
+
+    WriteBytes(dir.Native(u8"new.bin"), Image(0x2000, {{0x1100, kTableBytes}}));
+    channels.log.clear();
+    EXPECT_TRUE(Run());
+
+    EXPECT_EQ(channels.log.at(0), Sj(u8"--- idnファイルの複製 ---")) << "the folder exists: no line says it was made";
+    const auto tail = std::vector<std::string>(channels.log.end() - 2, channels.log.end());
+    EXPECT_EQ(tail,
+              (std::vector<std::string>{Sj(u8"既存の") + Output() + Sj(u8"フォルダを") + Output() + Sj(u8".bakに退避"),
+                                        Output() + Sj(u8"フォルダを今回の内容で作成")}));
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/b.ini")));
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/notes.txt")));
+    // The backup is the first run's folder, byte for byte, b's old definition included.
+    auto backup = Snapshot(dir.Native(u8"old_NEW.bak"));
+    std::map<std::string, std::string> expected;
+    for (const auto& [path, bytes] : firstRun) {
+        expected[dir.Native(u8"old_NEW.bak").string() + path.substr(dir.Native(u8"old_NEW").string().size())] = bytes;
+    }
+    EXPECT_EQ(backup, expected);
+
+    // A third run never overwrites a backup: it takes the next free name.
+    const auto secondRun = Snapshot(dir.Native(u8"old_NEW"));
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(Snapshot(dir.Native(u8"old_NEW.bak")), expected);
+    EXPECT_EQ(Snapshot(dir.Native(u8"old_NEW.bak2")).size(), secondRun.size());
+    EXPECT_EQ(ReadBytes(dir.Native(u8"old_NEW.bak2/a.ini")), ReadOutput(u8"a.ini"));
+}
+
+TEST_F(CreateDefinitions, LeftoversOfAKilledRunAreRemovedAndNothingElse) {
+    WriteTable(u8"a");
     WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+    WriteBytes(dir.Native(u8".dovra-0123abcd.tmp/a.ini"), "half");
+    WriteBytes(dir.Native(u8".dovra-0123abcd.tmp.keep"), "not ours");
+    WriteBytes(dir.Native(u8".dovra-0123ABCD.tmp"), "not ours either");
 
     EXPECT_TRUE(Run());
 
-    EXPECT_EQ(channels.log.at(0), Output() + Sj(u8"フォルダを作成"));
-    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
-    EXPECT_EQ(ReadOutput(u8"a.idn"), kTableIdn);
-    EXPECT_EQ(ReadOutput(u8"notes.txt"), "mine");
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8".dovra-0123abcd.tmp")));
+    EXPECT_TRUE(std::filesystem::exists(dir.Native(u8".dovra-0123abcd.tmp.keep")));
+    EXPECT_TRUE(std::filesystem::exists(dir.Native(u8".dovra-0123ABCD.tmp")));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".dovra-0123ABCD.tmp", ".dovra-0123abcd.tmp.keep", "new.bin", "old",
+                                               "old.bin", "old_NEW"}));
 }
 
 TEST_F(CreateDefinitions, OutputFolderThatCannotBeCreatedEndsTheCommand) {
@@ -325,18 +374,18 @@ TEST_F(CreateDefinitions, JapaneseFolderAndTableNames) {
 }
 
 TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWritten) {
-    // Three moved tables, each broken after loading in its own way, and one that is fine.
-    for (auto name : {u8"a", u8"b", u8"c", u8"d"}) {
+    // Two moved tables, each broken after loading in its own way, and one that is fine. (A destination that
+    // cannot be written is the disk-full test's.)
+    for (auto name : {u8"a", u8"b", u8"c"}) {
         WriteTable(name);
     }
     WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
     WriteBytes(dir.Native(u8"old_NEW/c.ini"), "from an earlier run");
-    std::filesystem::create_directories(dir.Native(u8"old_NEW/d.ini/inside"));
     Load(dir.Cp932(u8"old"));
     std::filesystem::remove(dir.Native(u8"old/a.ini"));
     WriteOld(u8"c.ini", kTableIni + "zz,broken,\r\n");
 
-    EXPECT_TRUE(engine.CreateDefinitions());
+    EXPECT_FALSE(engine.CreateDefinitions()) << "a file that could not be written fails the command";
 
     auto log = TableLog();
     const std::string shifting = Sj(u8"　アドレスを256ずつ書き換え");
@@ -361,20 +410,16 @@ TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWri
         shifting,
         Sj(u8"　") + OldFile("c.ini") + Sj(u8"の3行目のアドレス「zz」を変換できませんでした"),
         "",
-        "d",
-        Sj(u8"　ADDR: 00001000"),
-        Sj(u8"　Size: 8"),
-        Sj(u8"　00001100にデータ発見。"),
-        shifting,
-        Sj(u8"　") + OutputFile("d.ini") + Sj(u8"の書き込みに失敗しました"),
-        "",
+        Sj(u8"既存の") + Output() + Sj(u8"フォルダを") + Output() + Sj(u8".bakに退避"),
+        Output() + Sj(u8"フォルダを今回の内容で作成"),
+        Sj(u8"2個のファイルを書き込めませんでした"),
     };
     EXPECT_EQ(log, expected);
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/a.ini")));
     EXPECT_EQ(ReadOutput(u8"b.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
-    // A failed rewrite never replaces a complete file, nor leaves a partial one.
-    EXPECT_EQ(ReadOutput(u8"c.ini"), "from an earlier run");
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Native(u8"old_NEW/d.ini")));
+    // A file that failed is absent from the new folder, never partial nor an earlier run's.
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/c.ini")));
+    EXPECT_EQ(ReadBytes(dir.Native(u8"old_NEW.bak/c.ini")), "from an earlier run");
     for (const auto& entry : std::filesystem::directory_iterator(dir.Native(u8"old_NEW"))) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
     }
@@ -387,12 +432,13 @@ TEST_F(CreateDefinitions, SameAddressCopyThatFailsIsReported) {
     Load(dir.Cp932(u8"old"));
     std::filesystem::remove(dir.Native(u8"old/a.ini"));
 
-    EXPECT_TRUE(engine.CreateDefinitions());
+    EXPECT_FALSE(engine.CreateDefinitions());
 
     auto log = TableLog();
-    ASSERT_EQ(log.size(), 7u);
+    ASSERT_EQ(log.size(), 8u);
     EXPECT_EQ(log[5], Sj(u8"　") + OldFile("a.ini") + Sj(u8"のコピーに失敗しました"));
     EXPECT_EQ(log[6], "");
+    EXPECT_EQ(log[7], Sj(u8"1個のファイルを書き込めませんでした"));
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/a.ini")));
 }
 
@@ -402,13 +448,14 @@ TEST_F(CreateDefinitions, NameListsOfAnyLetterCaseAreCopiedAndAFolderIsAFailure)
     WriteOld(u8"upper.ini", kTableIni); // letter case differs from the name list only on Linux
     WriteBinaries(Image(0x2000, {}), Image(0x2000, {}));
 
-    EXPECT_TRUE(Run());
+    EXPECT_FALSE(Run()) << "the folder named like a name list is a copy that failed";
 
     const std::vector<std::string> copyLines(channels.log.begin() + 2, channels.log.begin() + 4);
     EXPECT_EQ(copyLines, (std::vector<std::string>{Sj(u8"コピー成功: ") + OutputFile("UPPER.IDN") + "\n",
                                                    Sj(u8"コピー失敗: ") + OldFile("sub.idn") + "\n"}));
     EXPECT_EQ(ReadOutput(u8"UPPER.IDN"), "u\r\n");
     EXPECT_EQ(channels.log.at(4), "");
+    EXPECT_EQ(channels.log.back(), Sj(u8"1個のファイルを書き込めませんでした"));
 }
 
 TEST_F(CreateDefinitions, DefinitionFileWithUpperCaseExtensionIsFound) {

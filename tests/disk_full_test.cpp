@@ -152,7 +152,7 @@ TEST_F(DiskFull, CreateReportsEveryFileThatCannotBeWrittenAndLeavesNoneHalfWritt
     engine.LoadOldSettings(old);
     ASSERT_TRUE(engine.LoadOldBinary(dir.Cp932(u8"old.bin")));
     ASSERT_TRUE(engine.LoadNewBinary(dir.Cp932(u8"new.bin")));
-    EXPECT_TRUE(engine.CreateDefinitions());
+    EXPECT_FALSE(engine.CreateDefinitions());
 
     const Lines expected = {
         output + Sj(u8"フォルダを作成"),
@@ -175,6 +175,7 @@ TEST_F(DiskFull, CreateReportsEveryFileThatCannotBeWrittenAndLeavesNoneHalfWritt
         Sj(u8"　同アドレスのため更新不要。ファイルをコピーします。"),
         Sj(u8"　") + JoinPath(old, "b.ini") + Sj(u8"のコピーに失敗しました"),
         "",
+        Sj(u8"4個のファイルを書き込めませんでした"),
     };
     EXPECT_EQ(channels.log, expected);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Native(u8"small/old_NEW")));

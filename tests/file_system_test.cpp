@@ -200,6 +200,13 @@ TEST_F(FileSystemTest, AtomicWriterReplacesTheTargetOnlyOnCommit) {
     EXPECT_EQ(FolderContents(), (std::vector<std::string>{"bin.new"}));
 }
 
+TEST_F(FileSystemTest, AtomicWriterTakesAnyNameTheFileSystemTakes) {
+    // The temporary's name is short and of its own: a 255-byte target name leaves no room for a suffix.
+    const std::string name(251, 'n');
+    ASSERT_TRUE(WriteFileAtomically(JoinPath(dir.Cp932(), name + ".new"), "long", 4));
+    EXPECT_EQ(FolderContents(), (std::vector<std::string>{name + ".new"}));
+}
+
 TEST_F(FileSystemTest, AtomicWriterReportsATargetItCannotReplace) {
     std::filesystem::create_directory(dir.Native(u8"taken"));
     EXPECT_FALSE(WriteFileAtomically(dir.Cp932(u8"taken"), "x", 1));

@@ -34,6 +34,24 @@ TEST_F(RewriteOutput, AnExistingOutputFileIsReplacedWholeWithoutAQuestion) {
     EXPECT_EQ(FileNames(dir.Path()), (std::set<std::string>{"new", "new.bin", "new.bin.new", "old", "old.bin"}));
 }
 
+#ifndef _WIN32
+TEST_F(RewriteOutput, TheOutputKeepsTheNewBinarysPermissionBits) {
+    // A game executable stays executable; a leftover temporary of a killed run goes.
+    WriteTable(u8"old", u8"A", DefinitionLine(0x00, "X", "1", "2"), "one\n");
+    WriteTable(u8"new", u8"A", DefinitionLine(0x02, "X", "1", "2"), "one\n");
+    WriteBinaries(Image(0x04, 0, "\x01\x02"), Image(0x06));
+    WriteBytes(dir.Native(u8".dovra-00c0ffee.tmp"), "left by a killed run");
+    using std::filesystem::perms;
+    std::filesystem::permissions(dir.Native(u8"new.bin"), perms::owner_all | perms::group_read | perms::group_exec);
+    Load();
+    EXPECT_TRUE(engine.Rewrite());
+
+    EXPECT_EQ(std::filesystem::status(dir.Native(u8"new.bin.new")).permissions(),
+              perms::owner_all | perms::group_read | perms::group_exec);
+    EXPECT_EQ(FileNames(dir.Path()), (std::set<std::string>{"new", "new.bin", "new.bin.new", "old", "old.bin"}));
+}
+#endif
+
 TEST_F(RewriteOutput, AFailedWriteIsReportedAndLeavesNoFileBehind) {
     WriteTable(u8"old", u8"A", DefinitionLine(0x00, "X", "1", "2"), "one\n");
     WriteTable(u8"new", u8"A", DefinitionLine(0x02, "X", "1", "2"), "one\n");
