@@ -4,11 +4,13 @@
 #include <memory>
 #include <string_view>
 
+#include "engine/image_bytes.h"
+
 namespace dovra {
 
-// A whole file held in memory: either empty (no buffer, size 0) or a buffer of size >= 1 bytes.
+// A whole file held in memory: either empty (no bytes, size 0) or size >= 1 bytes, mapped or read.
 struct BinaryImage {
-    std::unique_ptr<std::uint8_t[]> data;
+    ImageBytes data;
     std::uint32_t size = 0;
 
     bool IsLoaded() const { return data != nullptr; }
@@ -21,5 +23,9 @@ struct BinaryImage {
 // Reads the file at `path` whole. On failure shows the cause in the message box and leaves `data` and
 // `size` untouched. Files of 4 GiB or more are refused: every address and size in the tool is 32 bits.
 bool ReadWholeFile(std::string_view path, std::unique_ptr<std::uint8_t[]>& data, std::uint32_t& size);
+
+// The same, mapping the file where it can be mapped and reading it where not; the same failures and
+// messages. Writing into the bytes never changes the file.
+bool LoadWholeFile(std::string_view path, ImageBytes& data, std::uint32_t& size);
 
 } // namespace dovra

@@ -6,7 +6,7 @@ bool LoadBinary(std::string_view path, dovra::BinaryImage& image, std::string& p
     // The previous content goes first, so a failed load leaves the image empty, never stale.
     image.Clear();
     pathMember = std::string(path);
-    return dovra::ReadWholeFile(path, image.data, image.size);
+    return dovra::LoadWholeFile(path, image.data, image.size);
 }
 
 } // namespace

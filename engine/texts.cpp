@@ -68,4 +68,8 @@ const char kFolderMoveAsideFailed[] =
 const char kFolderPlaceFailed[] = "{}フォルダを置けませんでした。今回の内容は{}にあります";
 const char kWriteFailureCount[] = "{:d}個のファイルを書き込めませんでした";
 
+// Binary files held mapped: one that another program changed meanwhile is never written from.
+const char kBinaryChangedMeanwhile[] =
+    "バイナリファイルが処理中に他のプログラムによって変更されたため、結果を書き込みません";
+
 } // namespace dovra::text

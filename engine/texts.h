@@ -68,4 +68,7 @@ extern const char kFolderMoveAsideFailed[];
 extern const char kFolderPlaceFailed[];
 extern const char kWriteFailureCount[];
 
+// Binary files held mapped: one that another program changed meanwhile is never written from.
+extern const char kBinaryChangedMeanwhile[];
+
 } // namespace dovra::text

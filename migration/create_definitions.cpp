@@ -77,6 +77,11 @@ bool CDefinitionUpdater::CreateDefinitions() {
 bool CDefinitionUpdater::CommitOutput(dovra::OutputFolder& output) const {
     namespace text = dovra::text;
     using Step = dovra::OutputFolder::Outcome::Step;
+    // What was found in a binary that changed under the tool is not sure; the earlier folder stays.
+    if (!m_oldImage.data.Unchanged() || !m_newImage.data.Unchanged()) {
+        Log(text::kBinaryChangedMeanwhile);
+        return false;
+    }
     const auto outcome = output.Commit();
     const std::string& path = output.FinalPath();
     switch (outcome.step) {

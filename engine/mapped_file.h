@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+// A whole file mapped into memory copy-on-write: reading it takes the pages the system already caches,
+// with no second copy, and writing into it changes only this process's copy of the pages written, never
+// the file. Platform layer.
+namespace dovra {
+
+class MappedFile;
+struct MappedFileDeleter {
+    void operator()(MappedFile* mapping) const;
+};
+using MappedFilePtr = std::unique_ptr<MappedFile, MappedFileDeleter>;
+
+// Maps the first `size` bytes (the whole file) of an open regular file, its pages read in up front.
+// nullptr where the file cannot be mapped; the caller then reads it instead.
+MappedFilePtr MapFileCopyOnWrite(std::FILE* file, std::uint32_t size);
+
+std::uint8_t* MappedBytes(const MappedFile& mapping);
+
+// False once another program has shortened or rewritten the file since it was mapped: the bytes in
+// memory may then be neither the old file nor the new one.
+bool MappedFileUnchanged(const MappedFile& mapping);
+
+} // namespace dovra
