@@ -87,7 +87,7 @@ void TouchPages(const std::uint8_t* data, std::size_t size) {
 
 BinaryRead ReadBinaryAndTouch(const std::string& path) {
     BinaryRead binary;
-    LoadWholeFile(path, binary.data, binary.size);
+    ReadWholeFile(path, binary.data, binary.size);
     TouchPages(binary.data.get(), binary.size);
     return binary;
 }
