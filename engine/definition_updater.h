@@ -10,6 +10,7 @@
 #include "definitions/definition_set.h"
 #include "engine/binary_image.h"
 #include "engine/channels.h"
+#include "locate/table_locator.h"
 
 // The engine: the definitions of the old and the new settings folder, both binary files held whole, the
 // paths as last given and the two channels to the user. A front end sets m_log and m_confirm once, then
@@ -73,7 +74,7 @@ private:
     // Create command stages. The search (LocateTables) only reads the images and the old summaries, so it
     // can run on another thread while the name lists are copied.
     void CopyNameLists(const std::string& sourceFolder, const std::string& destinationFolder);
-    using TableLocations = std::vector<std::optional<std::uint32_t>>; // by table, in the order of `names`
+    using TableLocations = std::vector<dovra::TableLocation>; // by table, in the order of `names`
     TableLocations LocateTables(const std::vector<std::string>& names) const;
     std::future<TableLocations> StartLocating(const std::vector<std::string>& names) const;
     void RelocateTables(const std::string& outputFolder, const std::vector<std::string>& names,
