@@ -1,6 +1,7 @@
 #include "rewrite/three_way_table.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -34,13 +35,13 @@ void CopyRegionOnRequest(const CDefinitionUpdater& engine, const std::string& na
 }
 
 // The part of the table both folders describe with the same records: all of it for equal sizes, the
-// records both have for equal record sizes; 0 when the records differ.
-std::uint32_t WalkedLength(const TableSummary& oldTable, const TableSummary& newTable) {
+// records both have for equal record sizes; nothing when the records differ.
+std::optional<std::uint32_t> WalkedLength(const TableSummary& oldTable, const TableSummary& newTable) {
     if (oldTable.tableSize == newTable.tableSize) {
         return oldTable.tableSize;
     }
     if (oldTable.recordSize != newTable.recordSize || oldTable.recordSize == 0) {
-        return 0;
+        return std::nullopt;
     }
     const std::uint32_t common = std::min(oldTable.tableSize, newTable.tableSize);
     return common - common % oldTable.recordSize;
@@ -63,11 +64,12 @@ void RewriteTableThreeWay(const CDefinitionUpdater& engine, const TableSummary& 
         return;
     }
     const std::string& name = outcome.name;
-    const std::uint32_t walked = WalkedLength(oldTable, newTable);
-    if (walked == 0 && oldTable.tableSize != newTable.tableSize) {
+    const std::optional<std::uint32_t> common = WalkedLength(oldTable, newTable);
+    if (!common) {
         CopyRegionOnRequest(engine, name, regions, std::min(oldTable.tableSize, newTable.tableSize), outcome);
         return;
     }
+    const std::uint32_t walked = *common;
     // Edits in records the new table no longer has have nowhere to go; the user is told how much is left.
     const std::uint32_t dropped =
         CountUserChangedBytes(regions.baseBytes.subspan(walked), regions.userBytes.subspan(walked));
