@@ -27,16 +27,17 @@ bool WriteOutput(const std::string& outputPath, const BinaryImage& image, const 
 } // namespace
 
 bool WriteRewrittenBinary(const CDefinitionUpdater& engine, const BinaryImage& image, const std::string& outputPath,
-                          const std::string& oldBinaryPath) {
+                          const std::string& oldBinaryPath, const std::string& baseBinaryPath) {
     // An old binary picked from an earlier run's output sits exactly where this run writes; replacing it
     // would destroy an input file, so that case fails like any other write.
     // Bytes from a binary that another program changed meanwhile may be neither version of it.
-    const bool unchanged = engine.OldImage().data.Unchanged() && image.data.Unchanged();
+    const bool unchanged =
+        engine.OldImage().data.Unchanged() && image.data.Unchanged() && engine.BaseImage().data.Unchanged();
     if (!unchanged) {
         engine.Log(text::kBinaryChangedMeanwhile);
     }
-    bool written =
-        unchanged && !IsSameFile(outputPath, oldBinaryPath) && WriteOutput(outputPath, image, engine.NewBinaryPath());
+    bool written = unchanged && !IsSameFile(outputPath, oldBinaryPath) && !IsSameFile(outputPath, baseBinaryPath) &&
+                   WriteOutput(outputPath, image, engine.NewBinaryPath());
     std::string notice = fmt::format(fmt::runtime(written ? text::kOutputWritten : text::kOutputFailed), outputPath);
     // The notice is shown as a question whose answer changes nothing.
     engine.Confirm(notice);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/definition_updater.h"
+#include "engine/texts.h"
 #include "support/rewrite_fixture.h"
 #include "support/test_support.h"
 
@@ -88,7 +89,10 @@ protected:
         EXPECT_TRUE(engine.Rewrite());
         return channels.log;
     }
-    TreeSnapshot Inputs() const { return SnapshotTree(dir.Path(), {"old_NEW", "new.bin.new"}); }
+    // Earlier output folders moved aside by a later create run are outputs too.
+    TreeSnapshot Inputs() const {
+        return SnapshotTree(dir.Path(), {"old_NEW", "old_NEW.bak", "old_NEW.bak2", "new.bin.new"});
+    }
 
     TempDir dir;
     CDefinitionUpdater engine;
@@ -111,8 +115,16 @@ TEST_F(CommandInvariants, CreateLeavesItsInputsAloneAndRepeatsItselfExactly) {
     EXPECT_EQ(Create(), firstLog) << "into a fresh folder";
     EXPECT_EQ(SnapshotTree(dir.Native(u8"old_NEW")), firstOutput);
 
-    EXPECT_EQ(Create(), firstLog) << "over the previous output";
+    // Over the previous output the folder is not new: instead of the line that creates it, the log ends
+    // with the earlier folder moved aside and the new one put in its place.
+    const std::string folder = dir.Cp932(u8"old_NEW");
+    Lines replacingLog(firstLog.begin() + 1, firstLog.end());
+    replacingLog.push_back(fmt::format(fmt::runtime(text::kFolderMovedAside), folder, folder + ".bak"));
+    replacingLog.push_back(fmt::format(fmt::runtime(text::kFolderReplaced), folder));
+    EXPECT_EQ(firstLog.front(), fmt::format(fmt::runtime(text::kFolderCreated), folder));
+    EXPECT_EQ(Create(), replacingLog) << "over the previous output";
     EXPECT_EQ(SnapshotTree(dir.Native(u8"old_NEW")), firstOutput);
+    EXPECT_EQ(SnapshotTree(dir.Native(u8"old_NEW.bak")), firstOutput);
     EXPECT_EQ(Inputs(), inputs);
 }
 
