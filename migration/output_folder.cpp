@@ -96,7 +96,8 @@ OutputFolder::Outcome OutputFolder::Commit() {
         const std::string backup = FreeBackupPath(m_finalPath);
         auto backupNative = ToNativePath(backup);
         if (!finalNative || !backupNative || !RenameNoReplaceNative(*finalNative, *backupNative)) {
-            return Keep(Step::kMoveAsideFailed, outcome, hold);
+            Keep(Step::kMoveAsideFailed, outcome, hold);
+            return outcome;
         }
         outcome.backup = backup;
     }
@@ -106,20 +107,20 @@ OutputFolder::Outcome OutputFolder::Commit() {
             RenameNoReplaceNative(*ToNativePath(*outcome.backup), *finalNative);
             outcome.backup.reset();
         }
-        return Keep(Step::kPlaceFailed, outcome, hold);
+        Keep(Step::kPlaceFailed, outcome, hold);
+        return outcome;
     }
     m_staged = false;
     UnregisterInProgress(m_stagedNative, hold);
     return outcome;
 }
 
-OutputFolder::Outcome OutputFolder::Keep(Outcome::Step step, Outcome outcome, std::unique_lock<std::mutex>& hold) {
+void OutputFolder::Keep(Outcome::Step step, Outcome& outcome, std::unique_lock<std::mutex>& hold) {
     // Both folders stay, each whole: the user is told where the new one is.
     m_staged = false;
     UnregisterInProgress(m_stagedNative, hold);
     outcome.step = step;
     outcome.keptAt = m_stagedPath;
-    return outcome;
 }
 
 } // namespace dovra

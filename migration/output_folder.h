@@ -41,7 +41,7 @@ public:
     Outcome Commit();
 
 private:
-    Outcome Keep(Outcome::Step step, Outcome outcome, std::unique_lock<std::mutex>& hold);
+    void Keep(Outcome::Step step, Outcome& outcome, std::unique_lock<std::mutex>& hold);
 
     std::string m_finalPath;
     std::string m_stagedPath;
