@@ -33,6 +33,24 @@ std::FILE* OpenNative(const std::filesystem::path& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
 
+std::FILE* OpenRegularForReadingNative(const std::filesystem::path& path) {
+    // Non-blocking, so that a named pipe without a writer is refused at once instead of waiting for one;
+    // the flag means nothing for a regular file.
+    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    struct stat info {};
+    std::FILE* file = nullptr;
+    if (fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
+        file = fdopen(descriptor, "rb");
+    }
+    if (file == nullptr) {
+        close(descriptor);
+    }
+    return file;
+}
+
 bool SyncNative(std::FILE* file) {
     return fsync(fileno(file)) == 0;
 }

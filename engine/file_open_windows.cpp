@@ -70,6 +70,21 @@ std::FILE* OpenNative(const std::filesystem::path& path, const char* mode) {
     return file;
 }
 
+std::FILE* OpenRegularForReadingNative(const std::filesystem::path& path) {
+    // Opening a folder fails on Windows anyway; the attribute test keeps devices and pipes out.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        return nullptr;
+    }
+    std::FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file != nullptr && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
 bool SyncNative(std::FILE* file) {
     // _commit is FlushFileBuffers on the file's handle.
     return _commit(_fileno(file)) == 0;

@@ -171,19 +171,20 @@ std::optional<std::string> ResolveExistingFile(std::string_view path) {
 }
 
 FilePtr OpenForReading(std::string_view path) {
+    // The exact name first: it is nearly always there, and then the open is the only call made. The
+    // letter-case search runs only where it did not open.
+    if (FilePtr file = OpenForReadingExact(path)) {
+        return file;
+    }
     auto resolved = ResolveExistingFile(path);
-    return resolved ? OpenForReadingExact(*resolved) : nullptr;
+    return resolved && *resolved != path ? OpenForReadingExact(*resolved) : nullptr;
 }
 
 FilePtr OpenForReadingExact(std::string_view path) {
     auto native = ToNativePath(path);
-    std::error_code error;
-    // Only a regular file is read: a folder is not a file, and opening a named pipe would wait for a
+    // Only a regular file is read: a folder is not a file, and reading a named pipe would wait for a
     // writer forever, freezing the tool.
-    if (!native || !std::filesystem::is_regular_file(*native, error)) {
-        return nullptr;
-    }
-    return FilePtr(OpenNative(*native, "rb"));
+    return native ? FilePtr(OpenRegularForReadingNative(*native)) : nullptr;
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string_view path) {

@@ -21,6 +21,11 @@ std::string NativeToUtf8Lossy(const std::filesystem::path& path);
 // fopen with a native path; mode as for fopen.
 std::FILE* OpenNative(const std::filesystem::path& path, const char* mode);
 
+// Opens a regular file for reading in binary mode; nullptr for anything else (a folder, a named pipe,
+// a device) and for a file that cannot be opened. One open and one status query of the open file, with no
+// window between a test and the open.
+std::FILE* OpenRegularForReadingNative(const std::filesystem::path& path);
+
 // Pushes a written file's data to the disk (after fflush).
 bool SyncNative(std::FILE* file);
 
