@@ -7,6 +7,7 @@
 
 #include "engine/encoding.h"
 #include "engine/interrupt_cleanup.h"
+#include "engine/mapped_file.h"
 #include "engine/message_box.h"
 #include "engine/native_path.h"
 #include "engine/path_text.h"
@@ -234,6 +235,13 @@ bool AtomicFileWriter::Write(const void* data, std::size_t size) {
         m_failed = true;
     }
     return !m_failed;
+}
+
+bool AtomicFileWriter::WriteMapped(const MappedFile& mapping, const void* data, std::size_t size) {
+    if (m_file != nullptr && !m_failed && WriteMappedFile(mapping, m_file)) {
+        return true;
+    }
+    return Write(data, size);
 }
 
 bool AtomicFileWriter::Commit() {

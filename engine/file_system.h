@@ -13,6 +13,8 @@
 // exactly or not at all (a path that cannot be converted behaves as one that does not exist).
 namespace dovra {
 
+class MappedFile;
+
 struct FileCloser {
     void operator()(std::FILE* file) const;
 };
@@ -67,6 +69,9 @@ public:
     bool IsOpen() const { return m_file != nullptr; }
     bool Write(const void* data, std::size_t size);
     bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+    // The whole of a mapped file as this process holds it, as the only content of the file: see
+    // WriteMappedFile; where that cannot be done, the bytes are written from memory.
+    bool WriteMapped(const MappedFile& mapping, const void* data, std::size_t size);
     // The file gets the permission bits of the file at `path` where the platform has them; where that file
     // is gone, the file keeps the usual bits for a new file.
     void KeepPermissionsOf(std::string_view path);

@@ -26,6 +26,8 @@ public:
     // False when the file behind a mapping was shortened or rewritten after it was loaded; a buffer read
     // whole is a copy of its own and stays as it was.
     bool Unchanged() const { return !m_mapping || MappedFileUnchanged(*m_mapping); }
+    // The mapping behind the bytes, or nullptr for a buffer read whole.
+    const MappedFile* Mapping() const { return m_mapping.get(); }
 
 private:
     std::unique_ptr<std::uint8_t[]> m_buffer;

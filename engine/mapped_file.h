@@ -25,4 +25,11 @@ std::uint8_t* MappedBytes(const MappedFile& mapping);
 // memory may then be neither the old file nor the new one.
 bool MappedFileUnchanged(const MappedFile& mapping);
 
+// Writes the bytes as this process holds them to the start of the new, empty file `destination`: the
+// system copies the pages the tool never wrote straight from the mapped file (they need not pass
+// through this process), and only the pages it wrote go from memory. False where the platform cannot
+// tell the two kinds of page apart or cannot copy between the files; `destination` is then emptied again
+// and the caller writes the bytes itself.
+bool WriteMappedFile(const MappedFile& mapping, std::FILE* destination);
+
 } // namespace dovra

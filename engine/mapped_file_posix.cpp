@@ -1,8 +1,11 @@
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -92,6 +95,93 @@ void Unguard(MappedFile* mapping) {
     }
 }
 
+#ifdef __linux__
+// One word per page in /proc/self/pagemap: bit 63 present, bit 62 swapped out, bit 61 still the file's
+// own page (not yet copied for this process).
+constexpr std::uint64_t kPagePresent = std::uint64_t{1} << 63;
+constexpr std::uint64_t kPageSwapped = std::uint64_t{1} << 62;
+constexpr std::uint64_t kPageOfFile = std::uint64_t{1} << 61;
+
+// Which pages of the mapping hold a copy of this process's own, that is, were written. A page that is
+// neither present nor swapped out was dropped by the system and reads from the file again.
+bool WrittenPages(const MappedFile& mapping, std::size_t page, std::vector<bool>& written) {
+    const std::size_t pages = (mapping.length + page - 1) / page;
+    std::vector<std::uint64_t> entries(pages);
+    const int map = open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+    if (map < 0) {
+        return false;
+    }
+    auto* into = reinterpret_cast<char*>(entries.data());
+    std::size_t left = pages * sizeof(std::uint64_t);
+    auto at = static_cast<off_t>(reinterpret_cast<std::uintptr_t>(mapping.bytes) / page * sizeof(std::uint64_t));
+    while (left > 0) {
+        const ssize_t got = pread(map, into, left, at);
+        if (got <= 0) {
+            close(map);
+            return false;
+        }
+        into += got;
+        at += got;
+        left -= static_cast<std::size_t>(got);
+    }
+    close(map);
+    written.resize(pages);
+    for (std::size_t k = 0; k < pages; ++k) {
+        const std::uint64_t entry = entries[k];
+        written[k] = (entry & kPageSwapped) != 0 || ((entry & kPagePresent) != 0 && (entry & kPageOfFile) == 0);
+    }
+    return true;
+}
+
+bool WriteAt(int descriptor, const std::uint8_t* bytes, std::size_t size, off_t at) {
+    while (size > 0) {
+        const ssize_t put = pwrite(descriptor, bytes, size, at);
+        if (put <= 0) {
+            return false;
+        }
+        bytes += put;
+        at += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool CopyThenPatch(const MappedFile& mapping, int out) {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    std::vector<bool> written;
+    if (!WrittenPages(mapping, page, written)) {
+        return false;
+    }
+    loff_t in = 0;
+    loff_t at = 0;
+    for (std::size_t left = mapping.length; left > 0;) {
+        const ssize_t copied = copy_file_range(mapping.descriptor, &in, out, &at, left, 0);
+        if (copied <= 0) {
+            return false; // EXDEV, EOPNOTSUPP and the like: the caller writes instead
+        }
+        left -= static_cast<std::size_t>(copied);
+    }
+    // Runs of written pages, each in one write.
+    for (std::size_t k = 0; k < written.size();) {
+        if (!written[k]) {
+            ++k;
+            continue;
+        }
+        std::size_t end = k;
+        while (end < written.size() && written[end]) {
+            ++end;
+        }
+        const std::size_t from = k * page;
+        const std::size_t to = std::min(end * page, mapping.length);
+        if (!WriteAt(out, mapping.bytes + from, to - from, static_cast<off_t>(from))) {
+            return false;
+        }
+        k = end;
+    }
+    return true;
+}
+#endif
+
 } // namespace
 
 void MappedFileDeleter::operator()(MappedFile* mapping) const {
@@ -128,6 +218,26 @@ MappedFilePtr MapFileCopyOnWrite(std::FILE* file, std::uint32_t size) {
 
 std::uint8_t* MappedBytes(const MappedFile& mapping) {
     return mapping.bytes;
+}
+
+bool WriteMappedFile(const MappedFile& mapping, std::FILE* destination) {
+#ifdef __linux__
+    if (std::fflush(destination) != 0) {
+        return false;
+    }
+    const int out = fileno(destination);
+    if (CopyThenPatch(mapping, out)) {
+        return true;
+    }
+    // Copies and writes above go by explicit offsets and leave the file's position at its start, so the
+    // caller's write of the whole image replaces whatever part was copied; emptying the file is tidiness.
+    (void)ftruncate(out, 0);
+    return false;
+#else
+    (void)mapping;
+    (void)destination;
+    return false;
+#endif
 }
 
 bool MappedFileUnchanged(const MappedFile& mapping) {

@@ -68,4 +68,10 @@ bool MappedFileUnchanged(const MappedFile& mapping) {
     return LastWrite(mapping.file, now) && CompareFileTime(&now, &mapping.loaded) == 0;
 }
 
+bool WriteMappedFile(const MappedFile&, std::FILE*) {
+    // Windows can tell which pages of a view were copied (QueryWorkingSetEx) but has no copy between two
+    // files that leaves the rest to the system; the caller's plain write is as good.
+    return false;
+}
+
 } // namespace dovra

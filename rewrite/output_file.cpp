@@ -21,7 +21,13 @@ bool WriteOutput(const std::string& outputPath, const BinaryImage& image, const 
     }
     AtomicFileWriter writer(outputPath);
     writer.KeepPermissionsOf(newBinaryPath);
-    return writer.Write(image.data.get(), image.size) && writer.Commit();
+    // From a mapping only the changed pages are written by the tool; the system copies the rest from the
+    // new binary.
+    const MappedFile* mapping = image.data.Mapping();
+    const bool written = mapping != nullptr ? writer.WriteMapped(*mapping, image.data.get(), image.size)
+                                            : writer.Write(image.data.get(), image.size);
+    // A binary that changed while it was written out gives a file that is neither version.
+    return written && image.data.Unchanged() && writer.Commit();
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/binary_image.h"
 #include "engine/definition_updater.h"
+#include "engine/file_system.h"
 #include "engine/texts.h"
 #include "support/rewrite_fixture.h"
 #include "support/test_support.h"
@@ -36,6 +38,33 @@ TEST(MappedImage, WritingIntoAnImageLeavesTheFileAsItWas) {
 
     EXPECT_EQ(ReadBytes(dir.Native(u8"new.bin")), bytes);
     EXPECT_TRUE(engine.NewImage().data.Unchanged()) << "the tool's own changes are not another program's";
+}
+
+TEST(MappedImage, WrittenOutFromTheMappingAreTheBytesAsTheToolHoldsThem) {
+    // Changes in the first page, in one page of the middle, in two adjacent pages and in the last,
+    // partial page: the output takes them from memory and every other page from the file.
+    TempDir dir;
+    std::string bytes(5 * 4096 + 100, '\0');
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+        bytes[k] = static_cast<char>(k * 7 + k / 4096);
+    }
+    WriteBytes(dir.Native(u8"new.bin"), bytes);
+    ImageBytes image;
+    std::uint32_t size = 0;
+    ASSERT_TRUE(LoadWholeFile(dir.Cp932(u8"new.bin"), image, size));
+    ASSERT_NE(image.Mapping(), nullptr);
+    std::string expected = bytes;
+    for (std::size_t at : {std::size_t{0}, std::size_t{2 * 4096 + 5}, std::size_t{4 * 4096 - 1}, bytes.size() - 1}) {
+        image.get()[at] ^= 0xFF;
+        expected[at] = static_cast<char>(expected[at] ^ 0xFF);
+    }
+
+    AtomicFileWriter writer(dir.Cp932(u8"new.bin.new"));
+    ASSERT_TRUE(writer.WriteMapped(*image.Mapping(), image.get(), size));
+    ASSERT_TRUE(writer.Commit());
+
+    EXPECT_EQ(ReadBytes(dir.Native(u8"new.bin.new")), expected);
+    EXPECT_EQ(ReadBytes(dir.Native(u8"new.bin")), bytes);
 }
 
 // Windows refuses to shorten a file while it is mapped: these cases exist only on POSIX systems.
