@@ -8,12 +8,17 @@
 namespace dovra {
 namespace {
 
+// A signal the process was started ignoring stays ignored: under nohup a closed terminal must not end the
+// run, nor Ctrl-C a command started in the background by a shell without job control.
 sigset_t InterruptSignals() {
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+            sigaddset(&signals, signal);
+        }
+    }
     return signals;
 }
 

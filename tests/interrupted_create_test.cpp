@@ -48,9 +48,16 @@ protected:
 
     // Runs the create command in a child that stops itself with `how` once `files` definition files are
     // written; gives the child's wait status.
-    int RunInterrupted(int files, void (*how)()) {
+    // `before` runs first in the child, as what the child was started with.
+    int RunInterrupted(int files, void (*how)(), void (*before)() = nullptr) {
         const pid_t child = fork();
         if (child == 0) {
+            // The test may run where these are ignored (a background job), and ignored they stay.
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGHUP, SIG_DFL);
+            if (before != nullptr) {
+                before();
+            }
             InstallInterruptCleanup();
             CDefinitionUpdater engine;
             int written = 0;
@@ -96,6 +103,32 @@ TEST_F(InterruptedCreate, TerminatedRunLeavesTheEarlierFolderAndNothingElse) {
     EXPECT_EQ(WTERMSIG(status), SIGTERM);
     EXPECT_EQ(SnapshotTree(dir.Native(u8"old_NEW")), earlier);
     EXPECT_EQ(Entries(), kUntouched);
+}
+
+TEST_F(InterruptedCreate, CtrlCAndAClosedTerminalCleanUpAsTerminationDoes) {
+    for (int signal : {SIGINT, SIGHUP}) {
+        static int chosen = 0;
+        chosen = signal;
+        const int status = RunInterrupted(2, [] {
+            kill(getpid(), chosen);
+            pause();
+        });
+
+        ASSERT_TRUE(WIFSIGNALED(status)) << signal << ": " << status;
+        EXPECT_EQ(WTERMSIG(status), signal);
+        EXPECT_EQ(SnapshotTree(dir.Native(u8"old_NEW")), earlier) << signal;
+        EXPECT_EQ(Entries(), kUntouched) << signal;
+    }
+}
+
+TEST_F(InterruptedCreate, ASignalIgnoredAtTheStartStaysIgnored) {
+    // As under nohup: the closed terminal's SIGHUP must not end the run.
+    const int status = RunInterrupted(
+        2, [] { kill(getpid(), SIGHUP); }, [] { std::signal(SIGHUP, SIG_IGN); });
+
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadBytes(dir.Native(u8"old_NEW/t0.ini")), "1100,HP,2,4,\n");
+    EXPECT_EQ(ReadBytes(dir.Native(u8"old_NEW.bak/t0.ini")), "an earlier run");
 }
 
 TEST_F(InterruptedCreate, KilledRunLeavesTheEarlierFolderAndTheNextRunClearsWhatWasLeft) {
