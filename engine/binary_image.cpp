@@ -66,7 +66,7 @@ bool ReadWholeFile(std::string_view path, std::unique_ptr<std::uint8_t[]>& data,
     return byteCount && ReadOpenFile(file.get(), *byteCount, data, size);
 }
 
-bool LoadWholeFile(std::string_view path, ImageBytes& data, std::uint32_t& size) {
+bool LoadWholeFile(std::string_view path, ImageBytes& data, std::uint32_t& size, bool editable) {
     FilePtr file = OpenBinary(path);
     if (!file) {
         return false;
@@ -75,7 +75,7 @@ bool LoadWholeFile(std::string_view path, ImageBytes& data, std::uint32_t& size)
     if (!byteCount) {
         return false;
     }
-    if (MappedFilePtr mapping = MapFileCopyOnWrite(file.get(), *byteCount)) {
+    if (MappedFilePtr mapping = MapFileCopyOnWrite(file.get(), *byteCount, editable)) {
         data = ImageBytes(std::move(mapping));
         size = *byteCount;
         return true;

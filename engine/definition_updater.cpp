@@ -5,11 +5,12 @@
 
 namespace {
 
-bool LoadBinary(std::string_view path, dovra::BinaryImage& image, std::string& pathMember) {
+// Only the new image is ever edited (by the rewrite); the others are loaded read-only.
+bool LoadBinary(std::string_view path, dovra::BinaryImage& image, std::string& pathMember, bool editable = false) {
     // The previous content goes first, so a failed load leaves the image empty, never stale.
     image.Clear();
     pathMember = std::string(path);
-    return dovra::LoadWholeFile(path, image.data, image.size);
+    return dovra::LoadWholeFile(path, image.data, image.size, editable);
 }
 
 } // namespace
@@ -19,7 +20,7 @@ bool CDefinitionUpdater::LoadOldBinary(std::string_view path) {
 }
 
 bool CDefinitionUpdater::LoadNewBinary(std::string_view path) {
-    return LoadBinary(path, m_newImage, m_newBinaryPath);
+    return LoadBinary(path, m_newImage, m_newBinaryPath, true);
 }
 
 bool CDefinitionUpdater::LoadBaseBinary(std::string_view path) {

@@ -16,8 +16,9 @@ struct MappedFileDeleter {
 using MappedFilePtr = std::unique_ptr<MappedFile, MappedFileDeleter>;
 
 // Maps the first `size` bytes (the whole file) of an open regular file, its pages read in up front.
-// nullptr where the file cannot be mapped; the caller then reads it instead.
-MappedFilePtr MapFileCopyOnWrite(std::FILE* file, std::uint32_t size);
+// nullptr where the file cannot be mapped; the caller then reads it instead. Without `writable` the
+// bytes are read-only where the platform gains by it (POSIX).
+MappedFilePtr MapFileCopyOnWrite(std::FILE* file, std::uint32_t size, bool writable);
 
 std::uint8_t* MappedBytes(const MappedFile& mapping);
 

@@ -195,7 +195,7 @@ void MappedFileDeleter::operator()(MappedFile* mapping) const {
     delete mapping;
 }
 
-MappedFilePtr MapFileCopyOnWrite(std::FILE* file, std::uint32_t size) {
+MappedFilePtr MapFileCopyOnWrite(std::FILE* file, std::uint32_t size, bool writable) {
     InstallGuard();
     MappedFilePtr mapping(new MappedFile);
     mapping->descriptor = dup(fileno(file));
@@ -210,7 +210,7 @@ MappedFilePtr MapFileCopyOnWrite(std::FILE* file, std::uint32_t size) {
     }
     mapping->bytes = static_cast<std::uint8_t*>(bytes);
     mapping->length = size;
-    if (mprotect(bytes, size, PROT_READ | PROT_WRITE) != 0 || !Guard(mapping.get())) {
+    if ((writable && mprotect(bytes, size, PROT_READ | PROT_WRITE) != 0) || !Guard(mapping.get())) {
         return nullptr; // the deleter unmaps
     }
     return mapping;

@@ -36,7 +36,8 @@ void MappedFileDeleter::operator()(MappedFile* mapping) const {
     delete mapping;
 }
 
-MappedFilePtr MapFileCopyOnWrite(std::FILE* file, std::uint32_t size) {
+MappedFilePtr MapFileCopyOnWrite(std::FILE* file, std::uint32_t size, bool) {
+    // A copy-on-write view costs nothing more than a read-only one here: both are filled page by page.
     MappedFilePtr mapping(new MappedFile);
     HANDLE process = GetCurrentProcess();
     auto crtHandle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
