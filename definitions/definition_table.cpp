@@ -1,5 +1,6 @@
 #include "definitions/definition_table.h"
 
+#include <fmt/format.h>
 #include <fmt/printf.h>
 
 #include "engine/message_box.h"
@@ -30,6 +31,32 @@ void StoreFieldNames(DefinitionTable& table) {
     }
 }
 
+// A text editor's "Unicode" save writes UTF-16, whose every other byte is NUL: read as C strings the lines
+// end at once and hold no comma. Said to the user, since the file looks fine in the editor that wrote it.
+bool LooksLikeUtf16(std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        return true;
+    }
+    const std::string_view head = bytes.substr(0, 64);
+    std::size_t evenNuls = 0;
+    std::size_t oddNuls = 0;
+    for (std::size_t i = 0; i < head.size(); ++i) {
+        if (head[i] == '\0') {
+            ++(i % 2 == 0 ? evenNuls : oddNuls);
+        }
+    }
+    const std::size_t pairs = head.size() / 2;
+    return pairs > 0 && (evenNuls * 4 >= pairs * 3 || oddNuls * 4 >= pairs * 3) && (evenNuls == 0 || oddNuls == 0);
+}
+
+void ExplainEncoding(std::string_view path, std::string_view bytes) {
+    if (LooksLikeUtf16(bytes)) {
+        ShowMessageBox(fmt::format(fmt::runtime(text::kDefinitionIsUtf16), path));
+    } else if (bytes.starts_with("\xEF\xBB\xBF")) {
+        ShowMessageBox(fmt::format(fmt::runtime(text::kDefinitionHasUtf8Bom), path));
+    }
+}
+
 } // namespace
 
 std::string NameListPath(std::string_view definitionPath) {
@@ -50,13 +77,19 @@ TableLoadStatus DefinitionTable::Load(std::string_view path) {
     DefinitionEntry working;
     const std::vector<std::string_view> lines = SplitLinePieces(*definitionText);
     entries.reserve(lines.size());
+    // A file in which no line holds a single column (UTF-16, line ends only, a stray word) describes no
+    // table; loaded, it would be a 1-byte record at address 0 that a rewrite offers to overwrite.
+    bool anyColumn = false;
     for (std::string_view line : lines) {
         if (!working.Parse(line)) {
+            ExplainEncoding(path, *definitionText);
             return TableLoadStatus::Malformed;
         }
+        anyColumn = anyColumn || line.find(',') != std::string_view::npos;
         entries.push_back(working);
     }
-    if (entries.empty()) {
+    if (!anyColumn) {
+        ExplainEncoding(path, *definitionText);
         return TableLoadStatus::Malformed;
     }
     baseAddress = entries.front().address;

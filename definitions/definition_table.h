@@ -13,8 +13,9 @@ enum class TableLoadStatus {
     Loaded,
     DefinitionUnreadable, // the definition file could not be opened: the table stays new
     NameListUnreadable,   // message shown; everything but recordNames and tableSize is filled
-    Malformed,            // a column 0 or 3 that does not convert, no line at all, a record size above
-                          // 1 MiB or a table of more than FFFFFFFF bytes: nothing of it may be used
+    Malformed,            // a column 0 or 3 that does not convert, no line with a comma (none at all
+                          // included), a record size above 1 MiB or a table of more than FFFFFFFF bytes:
+                          // nothing of it may be used
 };
 
 // One table: a definition file (one line per byte of the record) and its name list (one record per line).

@@ -24,7 +24,9 @@ public:
     CDefinitionUpdater(const CDefinitionUpdater&) = delete;
     CDefinitionUpdater& operator=(const CDefinitionUpdater&) = delete;
 
-    // Always true: a settings folder's problems are shown as message boxes and never stop a command.
+    // False, with a message box naming it, when the folder does not exist or is not a folder: a typo must
+    // stop the click rather than run the command on an empty set. Any other problem of a settings folder
+    // is shown as a message box and never stops a command.
     bool LoadOldSettings(std::string_view folder);
     bool LoadNewSettings(std::string_view folder);
 

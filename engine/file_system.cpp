@@ -249,4 +249,17 @@ bool WriteFileAtomically(std::string_view path, const void* data, std::size_t si
     return writer.Write(data, size) && writer.Commit();
 }
 
+std::optional<std::string> ResolvedFolderPath(std::string_view folder) {
+    auto native = ToNativePath(folder);
+    if (!native) {
+        return std::nullopt;
+    }
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::canonical(*native, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return FromNativePath(resolved);
+}
+
 } // namespace dovra

@@ -18,5 +18,7 @@ std::optional<std::string> ReadTextModeFile(std::string_view path);
 
 // The line pieces of text-mode content, in order; a final piece without LF is one too. Views into `text`.
 std::vector<std::string_view> SplitLinePieces(std::string_view text);
+// The same pieces with every byte, a NUL and what follows it included: for writing a file back whole.
+std::vector<std::string_view> SplitWholeLinePieces(std::string_view text);
 
 } // namespace dovra

@@ -59,4 +59,10 @@ const char kAddressConversionFailed[] = "　{}の{}行目のアドレス「{}」
 const char kDestinationWriteFailed[] = "　{}の書き込みに失敗しました";
 const char kFinished[] = "完了しました";
 
+// Hostile and careless inputs.
+const char kFolderNotFound[] = "{}フォルダが見つかりません";
+const char kDefinitionIsUtf16[] = "{}はUTF-16で保存されています。Shift_JISで保存し直してください";
+const char kDefinitionHasUtf8Bom[] = "{}はUTF-8のBOM付きで保存されています。Shift_JISで保存し直してください";
+const char kRecordSizeChanged[] = "　レコードサイズが{:d}から{:d}に変わったため、更新後の定義で項目を数えます";
+
 } // namespace dovra::text

@@ -60,4 +60,10 @@ extern const char kAddressConversionFailed[];
 extern const char kDestinationWriteFailed[];
 extern const char kFinished[];
 
+// Hostile and careless inputs.
+extern const char kFolderNotFound[];
+extern const char kDefinitionIsUtf16[];
+extern const char kDefinitionHasUtf8Bom[];
+extern const char kRecordSizeChanged[];
+
 } // namespace dovra::text

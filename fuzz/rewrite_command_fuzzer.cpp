@@ -61,9 +61,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> log;
     engine.m_log = [&log](const std::string& line) { log.push_back(line); };
     engine.m_confirm = [](const std::string&) { return true; };
-    // The rewrite button's order; a binary that does not load ends the click.
-    engine.LoadOldSettings(scratch.Engine("old"));
-    engine.LoadNewSettings(scratch.Engine("new"));
+    // The rewrite button's order; a settings folder that is not there, or a binary that does not load,
+    // ends the click. A missing folder must never be taken for an empty one.
+    const bool foldersThere =
+        std::filesystem::is_directory(scratch.Path() / "old") && std::filesystem::is_directory(scratch.Path() / "new");
+    if ((engine.LoadOldSettings(scratch.Engine("old")) && engine.LoadNewSettings(scratch.Engine("new"))) !=
+        foldersThere) {
+        Fail("a settings folder's load does not say whether the folder is there");
+    }
+    if (!foldersThere) {
+        return 0;
+    }
     if (!engine.LoadOldBinary(scratch.Engine("old.bin")) || !engine.LoadNewBinary(scratch.Engine("new.bin"))) {
         return 0;
     }

@@ -12,9 +12,17 @@ namespace {
 
 // The new settings folder is named after the old one with "_NEW" appended. Trailing separators go first,
 // so "defs/old/" gives "defs/old_NEW" beside the old folder rather than a folder "_NEW" inside it; a root
-// keeps its separator.
+// keeps its separator. A folder named "." or ".." ("defs/.", "x/..") has no name of its own: appending to
+// it would put "._NEW" inside the old folder, so its real path is used.
 std::string OutputFolderFor(std::string_view oldFolder) {
-    return dovra::TrimTrailingSeparators(oldFolder) + "_NEW";
+    std::string trimmed = dovra::TrimTrailingSeparators(oldFolder);
+    const std::string_view name = dovra::FileNamePart(trimmed);
+    if (name == "." || name == "..") {
+        if (auto resolved = dovra::ResolvedFolderPath(trimmed)) {
+            trimmed = dovra::TrimTrailingSeparators(*resolved);
+        }
+    }
+    return trimmed + "_NEW";
 }
 
 } // namespace

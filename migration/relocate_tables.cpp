@@ -42,7 +42,9 @@ void CopyUnmoved(const CDefinitionUpdater& engine, const TablePaths& paths) {
 // Found elsewhere: every address moves by the same distance. The file is read in text mode, so the lines
 // written end in a bare line feed. A complete file or nothing appears at the destination: a failure
 // half-way never leaves a definition file that looks finished.
-void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::int32_t delta) {
+// `distance` is the true one, up to ±(2^32 - 1): it is what the log shows, while the addresses move by it
+// modulo 2^32 (a 32-bit address space).
+void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::int64_t distance) {
     std::optional<std::string> content = dovra::ReadTextModeFile(paths.source);
     if (!content) {
         engine.Log(fmt::format(runtime(text::kSourceOpenFailed), paths.source));
@@ -53,7 +55,8 @@ void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::
         engine.Log(fmt::format(runtime(text::kDestinationCreateFailed), paths.destination));
         return;
     }
-    engine.Log(fmt::format(runtime(text::kShiftingAddresses), delta));
+    engine.Log(fmt::format(runtime(text::kShiftingAddresses), distance));
+    const auto delta = static_cast<std::int32_t>(static_cast<std::uint32_t>(distance));
     dovra::ShiftedDefinition shifted = dovra::ShiftDefinitionAddresses(*content, delta);
     if (shifted.failure) {
         engine.Log(fmt::format(runtime(text::kAddressConversionFailed), paths.source, shifted.failure->lineNumber,
@@ -94,8 +97,9 @@ void RelocateTable(const CDefinitionUpdater& engine, const std::string& name, co
     if (*found == table.baseAddress) {
         CopyUnmoved(engine, paths);
     } else {
-        // The distance as a signed 32-bit number: a table that moved towards the start is logged as -256.
-        WriteMoved(engine, paths, static_cast<std::int32_t>(*found - table.baseAddress));
+        // A table that moved towards the start is logged as -256; one that moved by more than 2 GiB with its
+        // own distance, never one wrapped into 32 bits.
+        WriteMoved(engine, paths, static_cast<std::int64_t>(*found) - table.baseAddress);
     }
 }
 

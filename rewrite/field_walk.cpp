@@ -52,6 +52,14 @@ const std::string& NameAt(const std::vector<std::string>& names, std::uint32_t i
 
 void RewriteFields(const CDefinitionUpdater& engine, const TableRegions& regions, std::uint32_t recordSize,
                    const DefinitionTable& layout, const std::vector<std::string>& recordNames) {
+    // Widths, field names and record names all come from the new layout, so its records are the ones walked:
+    // dividing positions by the old record size would name every field from a layout it does not belong to.
+    // The bytes written are the same either way (the new region ends equal to the old one); the user is told
+    // which layout names them.
+    if (layout.recordSize != 0 && layout.recordSize != recordSize) {
+        engine.Log(fmt::format(fmt::runtime(text::kRecordSizeChanged), recordSize, layout.recordSize));
+        recordSize = layout.recordSize;
+    }
     // A table with data always has a record size of at least 1; the guard only keeps a division by zero out.
     recordSize = std::max<std::uint32_t>(recordSize, 1);
     const auto size = static_cast<std::uint32_t>(regions.oldBytes.size());

@@ -135,6 +135,9 @@ const std::string kMatch = Sj(u8"　新旧データ一致 ");
 std::string ParseFailed(const std::string& path) {
     return path + Sj(u8"の解析に失敗しました");
 }
+std::string FolderNotFound(const std::string& folder) {
+    return folder + Sj(u8"フォルダが見つかりません");
+}
 std::string OutputNotice(const Scene& s) {
     return Sj(u8"新バイナリファイルを") + s.newBinary + ".new" + Sj(u8"に出力しました");
 }
@@ -203,19 +206,27 @@ const Row kRows[] = {
      }},
 
     // Settings folders.
+    // A folder that is not there (a typo, a file) stops the click with a message naming it: never an empty
+    // "_NEW" folder, never an unchanged copy announced as written.
     {"OldSettingsFolderIsAFile", Command::kCreate, [](Scene& s) { s.ReplaceWithFile(u8"old"); },
      [](const Scene& s) {
-         return Outcome{.log = CreateLogWithoutTables(s, {}),
-                        .wholeLog = true,
-                        .present = {u8"old_NEW"},
-                        .absent = {u8"old_NEW/a.ini", u8"old_NEW/a.idn"}};
+         return Outcome{.messages = {FolderNotFound(s.oldFolder)}, .wholeLog = true, .absent = {u8"old_NEW"}};
+     }},
+    {"MissingOldSettingsFolder", Command::kCreate, [](Scene& s) { s.oldFolder = s.Path(u8"typo"); },
+     [](const Scene& s) {
+         return Outcome{.messages = {FolderNotFound(s.oldFolder)}, .wholeLog = true, .absent = {u8"typo_NEW"}};
+     }},
+    {"MissingOldSettingsFolderForRewrite", Command::kRewrite, [](Scene& s) { s.oldFolder = s.Path(u8"typo"); },
+     [](const Scene& s) {
+         return Outcome{.messages = {FolderNotFound(s.oldFolder)}, .wholeLog = true, .absent = {u8"new.bin.new"}};
      }},
     {"NewSettingsFolderIsAFile", Command::kRewrite, [](Scene& s) { s.ReplaceWithFile(u8"new"); },
      [](const Scene& s) {
-         return Outcome{
-             .log = {"a", Sj(u8"　ADDR:00000010 -> 00000000"), Sj(u8"　size:8 -> 0"), kMissingA, "", OutputNotice(s)},
-             .wholeLog = true,
-             .files = {{u8"new.bin.new", s.Read(u8"new.bin")}}};
+         return Outcome{.messages = {FolderNotFound(s.newFolder)}, .wholeLog = true, .absent = {u8"new.bin.new"}};
+     }},
+    {"MissingNewSettingsFolder", Command::kRewrite, [](Scene& s) { s.newFolder = s.Path(u8"typo"); },
+     [](const Scene& s) {
+         return Outcome{.messages = {FolderNotFound(s.newFolder)}, .wholeLog = true, .absent = {u8"new.bin.new"}};
      }},
     {"FileNameWithoutCodePage932Form", Command::kCreate,
      [](Scene& s) {
@@ -270,15 +281,45 @@ const Row kRows[] = {
      }},
 
     // Definition files.
+    // No line with a comma describes no table: refused by both loaders, never a 1-byte table at 0.
     {"DefinitionLinesWithoutAComma", Command::kRewrite,
+     [](Scene& s) { s.Write(u8"new/a.ini", "20 HP 2 4\r\n22 MP 2\r\n"); },
+     [](const Scene& s) {
+         return Outcome{.messages = {ParseFailed(JoinPath(s.newFolder, "a.ini"))},
+                        .log = {kMissingA, "", OutputNotice(s)},
+                        .files = {{u8"new.bin.new", s.Read(u8"new.bin")}}};
+     }},
+    {"DefinitionOfLineEndsOnly", Command::kCreate, [](Scene& s) { s.Write(u8"old/a.ini", "\r\n\r\n\n"); },
+     [](const Scene& s) {
+         return Outcome{.messages = {ParseFailed(JoinPath(s.oldFolder, "a.ini"))},
+                        .log = CreateLogWithoutTables(s, {CopySucceeded(s, "a.idn")}),
+                        .wholeLog = true,
+                        .absent = {u8"old_NEW/a.ini"}};
+     }},
+    {"DefinitionSavedAsUtf16", Command::kCreate,
      [](Scene& s) {
-         // Not one column: the table reads as 1-byte records at address 0, two of them.
-         s.Write(u8"new/a.ini", "20 HP 2 4\r\n22 MP 2\r\n");
+         std::string utf16 = "\xFF\xFE";
+         for (char c : kOldIni) {
+             utf16 += {c, '\0'};
+         }
+         s.Write(u8"old/a.ini", utf16);
      },
      [](const Scene& s) {
-         return Outcome{.log = {Sj(u8"　ADDR:00000010 -> 00000000"), Sj(u8"　size:8 -> 2"), "", OutputNotice(s)},
-                        .questions = {Sj(u8"aの領域サイズが違いますが上書きしますか？"), OutputNotice(s)},
-                        .files = {{u8"new.bin.new", Image(0x40, 0x20, kTableBytes).replace(0, 2, "\x11\x22")}}};
+         const std::string path = JoinPath(s.oldFolder, "a.ini");
+         return Outcome{.messages = {path + Sj(u8"はUTF-16で保存されています。Shift_JISで保存し直してください"),
+                                     ParseFailed(path)},
+                        .log = CreateLogWithoutTables(s, {CopySucceeded(s, "a.idn")}),
+                        .wholeLog = true,
+                        .absent = {u8"old_NEW/a.ini"}};
+     }},
+    {"DefinitionWithAUtf8ByteOrderMark", Command::kRewrite,
+     [](Scene& s) { s.Write(u8"new/a.ini", "\xEF\xBB\xBF" + kNewIni); },
+     [](const Scene& s) {
+         const std::string path = JoinPath(s.newFolder, "a.ini");
+         return Outcome{.messages = {path + Sj(u8"はUTF-8のBOM付きで保存されています。Shift_JISで保存し直してください"),
+                                     ParseFailed(path)},
+                        .log = {kMissingA, "", OutputNotice(s)},
+                        .files = {{u8"new.bin.new", s.Read(u8"new.bin")}}};
      }},
     {"ColumnOf2000Bytes", Command::kCreate,
      [](Scene& s) {
@@ -290,6 +331,18 @@ const Row kRows[] = {
                         .log = CreateLogWithoutTables(s, {CopySucceeded(s, "a.idn")}),
                         .wholeLog = true,
                         .absent = {u8"old_NEW/a.ini"}};
+     }},
+    {"LineOf1100BytesWhenShifting", Command::kCreate,
+     [](Scene& s) {
+         // A comment of 1100 bytes after the tenth column: the line is read in two pieces, the second
+         // without a comma. The moved file keeps it, line end and all, and the next line stays its own.
+         s.Write(u8"old/a.ini", "10,HP,2,4,0,,,0,,," + std::string(1100, 'c') + "\r\n12,MP,2,,0,,,0,,,\r\n");
+     },
+     [](const Scene& s) {
+         return Outcome{
+             .log = {Sj(u8"　アドレスを16ずつ書き換え"),
+                     Sj(u8"　") + JoinPath(s.Path(u8"old_NEW"), "a.ini") + Sj(u8"に出力")},
+             .files = {{u8"old_NEW/a.ini", "20,HP,2,4,0,,,0,,," + std::string(1100, 'c') + "\n22,MP,2,,0,,,0,,,\n"}}};
      }},
     {"NulBytesInADefinitionLine", Command::kRewrite,
      [](Scene& s) {
@@ -415,12 +468,13 @@ const Row kRows[] = {
      }},
 };
 
-// The dialog's order: settings folders, then the binaries, each failed binary load ending the click with
-// the message that names the file, then the command with every question answered yes.
+// The dialog's order: settings folders, a missing one ending the click, then the binaries, each failed
+// binary load ending the click with the message that names the file, then the command with every question
+// answered yes.
 void RunAsTheDialogDoes(Command command, const Scene& s, CDefinitionUpdater& engine) {
-    engine.LoadOldSettings(s.oldFolder);
-    if (command == Command::kRewrite) {
-        engine.LoadNewSettings(s.newFolder);
+    if (!engine.LoadOldSettings(s.oldFolder) ||
+        (command == Command::kRewrite && !engine.LoadNewSettings(s.newFolder))) {
+        return;
     }
     if (!engine.LoadOldBinary(s.oldBinary)) {
         ShowMessageBox(text::kOldBinaryLoadFailed);

@@ -1,3 +1,4 @@
+#include <fstream>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -84,7 +85,7 @@ const std::string kFinished = Sj(u8"完了しました");
 
 TEST_F(CreateDefinitions, MovedTableIsWrittenWithShiftedAddressesAndTheWholeLogReadsAsExpected) {
     WriteTable(u8"a");
-    // A line without a comma disappears from the output; CR LF becomes LF.
+    // A line without a comma has no address and stays as it is; CR LF becomes LF.
     WriteOld(u8"a.ini", kTableIni + "comment line\r\n");
     WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
     const auto oldBefore = Snapshot(dir.Native(u8"old"));
@@ -108,7 +109,7 @@ TEST_F(CreateDefinitions, MovedTableIsWrittenWithShiftedAddressesAndTheWholeLogR
     EXPECT_EQ(channels.log, expected);
     EXPECT_EQ(channels.questions, (std::vector<std::string>{kCreateQuestion, kFinished}));
     EXPECT_TRUE(channels.messages.empty());
-    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\ncomment line\n");
     EXPECT_EQ(ReadOutput(u8"a.idn"), kTableIdn);
     EXPECT_EQ(Snapshot(dir.Native(u8"old")), oldBefore);
     EXPECT_EQ(ReadBytes(dir.Native(u8"new.bin")), Image(0x2000, {{0x1100, kTableBytes}}));
@@ -173,6 +174,34 @@ TEST_F(CreateDefinitions, NegativeShiftWrapsModulo32Bits) {
 
     EXPECT_EQ(TableLog().at(4), Sj(u8"　アドレスを-256ずつ書き換え"));
     EXPECT_EQ(ReadOutput(u8"a.ini"), "1000,HP,2,4,0,,,0,,,\nFFFFFF10,X,1,,0,,,0,,,\n");
+}
+
+TEST_F(CreateDefinitions, MoveOfMoreThan2GiBIsLoggedWithItsTrueDistance) {
+    // The table moves from 0x80000200 down to 0x100: 2 GiB and 256 bytes towards the start, a distance no
+    // signed 32-bit number holds. The old binary is sparse, so the test costs time only where it reads it.
+    constexpr std::uint64_t kOldAddress = 0x80000200;
+    WriteOld(u8"a.ini", "80000200,HP,2,4,0,,,0,,,\r\n80000202,MP,2,,0,,,0,,,\r\n");
+    WriteOld(u8"a.idn", kTableIdn);
+    WriteBinaries("", Image(0x200, {{0x100, kTableBytes}}));
+    std::error_code error;
+    std::filesystem::resize_file(dir.Native(u8"old.bin"), kOldAddress + 0x100, error);
+    if (error) {
+        GTEST_SKIP() << "no large file here: " << error.message();
+    }
+    {
+        std::fstream image(dir.Native(u8"old.bin"), std::ios::in | std::ios::out | std::ios::binary);
+        image.seekp(static_cast<std::streamoff>(kOldAddress));
+        image.write(kTableBytes.data(), static_cast<std::streamsize>(kTableBytes.size()));
+        ASSERT_TRUE(image.good());
+    }
+
+    EXPECT_TRUE(Run());
+
+    auto log = TableLog();
+    ASSERT_GE(log.size(), 5u);
+    EXPECT_EQ(log[3], Sj(u8"　00000100にデータ発見。"));
+    EXPECT_EQ(log[4], Sj(u8"　アドレスを-2147483904ずつ書き換え"));
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "100,HP,2,4,0,,,0,,,\n102,MP,2,,0,,,0,,,\n");
 }
 
 TEST_F(CreateDefinitions, AddressColumnFormsAreAllReadAsHexadecimal) {
@@ -296,6 +325,25 @@ TEST_F(CreateDefinitions, TrailingSeparatorOfTheOldFolderIsNotPartOfTheOutputNam
     EXPECT_EQ(channels.log.at(0), Output() + Sj(u8"フォルダを作成"));
     EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old/_NEW")));
+}
+
+TEST_F(CreateDefinitions, DotNamesOfTheOldFolderGiveASiblingOutput) {
+    WriteTable(u8"a");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+    std::filesystem::create_directories(dir.Native(u8"old/sub"));
+    const std::string sep(1, kPathSeparator);
+    const std::string old = dir.Cp932(u8"old");
+    const auto sibling = std::filesystem::canonical(dir.Native(u8"old")).parent_path() / "old_NEW";
+    for (const std::string& spelling : {old + sep + ".", old + sep + "." + sep, old + sep + "sub" + sep + ".."}) {
+        std::filesystem::remove_all(sibling);
+        channels.log.clear();
+        EXPECT_TRUE(Run(spelling)) << spelling;
+        EXPECT_EQ(ReadBytes(sibling / "a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n") << spelling;
+        EXPECT_EQ(channels.log.at(0), test::Sj(sibling.u8string()) + Sj(u8"フォルダを作成"));
+        // Nothing was made inside the old folder or its sub-folder.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Native(u8"old")), {}), 3) << spelling;
+        EXPECT_TRUE(std::filesystem::is_empty(dir.Native(u8"old/sub"))) << spelling;
+    }
 }
 
 TEST_F(CreateDefinitions, JapaneseFolderAndTableNames) {

@@ -163,21 +163,28 @@ TEST_F(SettingsLoadingTest, EachLoadReplacesTheWholeSet) {
     EXPECT_EQ(channels.messages, (std::vector<std::string>{text::kNameListOpenFailed, ParseFailed(u8"B/Q.ini")}));
 }
 
-TEST_F(SettingsLoadingTest, MissingOrEmptyFolderGivesEmptySetsWithoutMessages) {
+TEST_F(SettingsLoadingTest, MissingFolderOrFileIsNamedAndEmptyFolderIsNot) {
     WriteTable(u8"A", u8"P", 0x10, 1);
-    engine.LoadOldSettings(dir.Cp932(u8"A"));
-    engine.LoadNewSettings(dir.Cp932(u8"A"));
+    WriteBytes(dir.Native(u8"file"), "10,P,,1,\n");
     std::filesystem::create_directory(dir.Native(u8"empty"));
-    for (const auto* folder : {u8"missing", u8"empty"}) {
-        engine.LoadOldSettings(dir.Cp932(folder));
-        engine.LoadNewSettings(dir.Cp932(folder));
+    for (const auto* folder : {u8"missing", u8"file", u8"empty"}) {
+        engine.LoadOldSettings(dir.Cp932(u8"A"));
+        engine.LoadNewSettings(dir.Cp932(u8"A"));
+        channels.messages.clear();
+        const bool there = std::u8string_view(folder) == u8"empty";
+        EXPECT_EQ(engine.LoadOldSettings(dir.Cp932(folder)), there) << dir.Cp932(folder);
+        EXPECT_EQ(engine.LoadNewSettings(dir.Cp932(folder)), there) << dir.Cp932(folder);
+        // The sets are emptied either way: nothing of the previous folder may be used by mistake.
         EXPECT_TRUE(engine.OldSummaries().empty());
         EXPECT_TRUE(engine.NewSummaries().empty());
         EXPECT_TRUE(engine.NewTables().empty());
         EXPECT_TRUE(engine.NewRecordNames().empty());
         EXPECT_EQ(engine.OldFolder(), dir.Cp932(folder));
+        const std::string notFound = dir.Cp932(folder) + Sj(u8"フォルダが見つかりません");
+        const std::vector<std::string> expected =
+            there ? std::vector<std::string>() : std::vector<std::string>(2, notFound);
+        EXPECT_EQ(channels.messages, expected);
     }
-    EXPECT_TRUE(channels.messages.empty());
 }
 
 TEST_F(SettingsLoadingTest, FolderPathIsKeptExactlyAsGiven) {

@@ -112,8 +112,10 @@ void CDovraUpdaterDlg::OnRewriteClicked() {
     }
     const auto& [oldFolder, newFolder, oldBinary, newBinary] = *paths;
     dovra::LogPane::Batch logBatch(*m_logPane);
-    m_updater.LoadOldSettings(oldFolder);
-    m_updater.LoadNewSettings(newFolder);
+    // A settings folder that is not there has been named in a message box; nothing runs on it.
+    if (!m_updater.LoadOldSettings(oldFolder) || !m_updater.LoadNewSettings(newFolder)) {
+        return;
+    }
     if (!m_updater.LoadOldBinary(oldBinary)) {
         ShowEngineMessage(dovra::text::kOldBinaryLoadFailed);
         return;
@@ -133,7 +135,9 @@ void CDovraUpdaterDlg::OnCreateClicked() {
     }
     const auto& [oldFolder, oldBinary, newBinary] = *paths;
     dovra::LogPane::Batch logBatch(*m_logPane);
-    m_updater.LoadOldSettings(oldFolder);
+    if (!m_updater.LoadOldSettings(oldFolder)) {
+        return;
+    }
     if (!m_updater.LoadOldBinary(oldBinary)) {
         ShowEngineMessage(dovra::text::kOldBinaryLoadFailed);
         return;

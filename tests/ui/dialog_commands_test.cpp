@@ -83,6 +83,7 @@ class DialogCommandsTest : public QObject {
 private slots:
     void createWritesTheNewFolderAndLogsEachStep();
     void createAnsweredCancelWritesNothing();
+    void aMistypedFolderIsNamedAndNothingRuns();
     void rewriteAfterCreateCarriesTheEditOverAndKeepsBothLogs();
 };
 
@@ -131,6 +132,30 @@ void DialogCommandsTest::createAnsweredCancelWritesNothing() {
     Click(dialog, "createButton");
     QCOMPARE(boxes.seen.size(), 1);
     QVERIFY(!QFileInfo::exists(sample.oldFolder + QStringLiteral("_NEW")));
+}
+
+void DialogCommandsTest::aMistypedFolderIsNamedAndNothingRuns() {
+    Fixture files;
+    Sample sample(files);
+    CDovraUpdaterDlg dialog;
+    FillCreateFields(dialog, sample);
+    const QString typo = sample.oldFolder + QStringLiteral("x");
+    SetField(dialog, "oldFolderEdit", typo);
+    {
+        ModalScript boxes;
+        Click(dialog, "createButton");
+        QCOMPARE(boxes.Texts(), QStringList{typo + QStringLiteral("フォルダが見つかりません")});
+        QCOMPARE(boxes.seen.front().buttons, QMessageBox::Ok);
+    }
+    QVERIFY(!QFileInfo::exists(typo + QStringLiteral("_NEW")));
+
+    SetField(dialog, "oldFolderEdit", sample.oldFolder);
+    SetField(dialog, "newFolderEdit", typo);
+    ModalScript boxes;
+    Click(dialog, "rewriteButton");
+    QCOMPARE(boxes.Texts(), QStringList{typo + QStringLiteral("フォルダが見つかりません")});
+    QVERIFY(!QFileInfo::exists(sample.newBinary + QStringLiteral(".new")));
+    QCOMPARE(LogLines(dialog), QStringList{QString()});
 }
 
 void DialogCommandsTest::rewriteAfterCreateCarriesTheEditOverAndKeepsBothLogs() {

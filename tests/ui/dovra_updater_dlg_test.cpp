@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QLabel>
@@ -160,9 +161,11 @@ void DovraUpdaterDlgTest::typedPathsReachTheEngineAsCodePage932() {
         QCOMPARE(field->text(), base + QLatin1Char('/') + leaf);
     }
 
+    // The folders exist, the files do not: the old binary's load fails, after both folders were taken as
+    // typed.
+    QVERIFY(QDir(base).mkdir(QStringLiteral("旧設定")) && QDir(base).mkdir(QStringLiteral("新設定")));
     ModalScript boxes;
     Button(dialog, "rewriteButton")->click();
-    // The files do not exist: the old binary's load fails, after both folders were taken as typed.
     QCOMPARE(boxes.Texts(), (QStringList{kCannotOpen, kOldFailed}));
     QCOMPARE(dialog.Updater().OldFolder(), Sj(base + QStringLiteral("/旧設定")));
     QCOMPARE(dialog.Updater().NewFolder(), Sj(base + QStringLiteral("/新設定")));
