@@ -11,13 +11,13 @@ namespace dovra::cli {
 namespace {
 
 ExitStatus ReportUsageError(const UsageError& error, const TerminalStreams& streams) {
-    fmt::print(streams.err, "{}: {}\n{}{}", kProgramName, error.message, kSynopsis, kSeeHelp);
+    WriteText(streams.err, fmt::format("{}: {}\n{}{}", kProgramName, error.message, kSynopsis, kSeeHelp));
     return kExitUsage;
 }
 
 // The command line itself was right: only the path is named, without the usage lines.
 ExitStatus ReportRefusedPath(const UsageError& error, const TerminalStreams& streams) {
-    fmt::print(streams.err, "{}: {}\n", kProgramName, error.message);
+    WriteText(streams.err, fmt::format("{}: {}\n", kProgramName, error.message));
     return kExitUsage;
 }
 
@@ -29,13 +29,12 @@ ExitStatus RunCli(const std::vector<std::string>& arguments, const TerminalStrea
         return ReportUsageError(*error, streams);
     }
     const auto& options = std::get<CliOptions>(parsed);
-    if (options.command == Command::kHelp) {
-        fmt::print(streams.out, "{}{}", kSynopsis, kHelpDetails);
-        return kExitCompleted;
-    }
-    if (options.command == Command::kVersion) {
-        fmt::print(streams.out, "{} {}\n", kProgramName, DOVRA_VERSION);
-        return kExitCompleted;
+    if (options.command == Command::kHelp || options.command == Command::kVersion) {
+        const std::string text = options.command == Command::kHelp
+                                     ? fmt::format("{}{}", kSynopsis, kHelpDetails)
+                                     : fmt::format("{} {}\n", kProgramName, DOVRA_VERSION);
+        const bool written = !streams.outClosed && WriteText(streams.out, text) && std::fflush(streams.out) == 0;
+        return written ? kExitCompleted : kExitLogLost;
     }
     auto paths = ToEnginePaths(options.command, options.paths);
     if (auto* error = std::get_if<UsageError>(&paths)) {
@@ -46,7 +45,11 @@ ExitStatus RunCli(const std::vector<std::string>& arguments, const TerminalStrea
     CDefinitionUpdater engine;
     channels.Attach(engine);
     ExitStatus status = RunCommand(options.command, std::get<CommandPaths>(paths), engine);
-    std::fflush(streams.out);
+    if (!channels.Finish()) {
+        // Said on whichever stream still works; the command's own failure, if any, is the status to keep.
+        WriteText(streams.err, fmt::format("{}: {}\n", kProgramName, kLogLost));
+        return status == kExitCompleted ? kExitLogLost : status;
+    }
     return status;
 }
 

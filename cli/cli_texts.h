@@ -34,11 +34,20 @@ inline constexpr char kHelpDetails[] =
     "\n"
     "終了ステータス / exit status:\n"
     "  0  コマンドが最後まで実行されました / the command ran to its end (whatever the answers)\n"
-    "  1  バイナリファイルを読み込めませんでした / a binary file could not be loaded\n"
+    "  1  設定フォルダが見つからないか、バイナリファイルを読み込めませんでした /\n"
+    "     a settings folder was not found, or a binary file could not be loaded\n"
     "  2  使い方の誤り、または表せないパス / usage error, or a path code page 932 cannot represent\n"
-    "  3  出力を書き込めませんでした / an output could not be written (NEW_BINARY.new, the _NEW folder)\n";
+    "  3  出力を書き込めませんでした / an output could not be written (NEW_BINARY.new, the _NEW folder)\n"
+    "  4  コマンドは最後まで実行されましたが、ログやメッセージを書き込めませんでした (ディスクの空き不足、\n"
+    "     閉じられた出力、読み手の終了など) / the command ran to its end, but its log or messages could\n"
+    "     not all be written (a full disk, a closed stream, a reader that quit)\n";
 
 inline constexpr char kSeeHelp[] = "詳しくは dovra-updater-cli --help / see dovra-updater-cli --help\n";
+
+// After "dovra-updater-cli: " when the log or a message could not be written (exit status 4).
+inline constexpr char kLogLost[] =
+    "ログまたはメッセージの一部を書き込めませんでした。出力ファイルは完全なものだけが書かれています / part of the log "
+    "or messages could not be written; only complete output files were written";
 
 // Usage errors, after "dovra-updater-cli: ".
 inline constexpr char kNoCommand[] = "コマンドがありません / no command given";

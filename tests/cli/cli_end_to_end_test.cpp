@@ -266,7 +266,7 @@ TEST_F(CliEndToEnd, SettingsFolderMessagesGoToStandardError) {
                            "y\n" + kOutputWritten + " [y/N] y\n");
 }
 
-TEST_F(CliEndToEnd, ABinaryThatDoesNotLoadStopsTheCommandWithStatus1) {
+TEST_F(CliEndToEnd, AFolderOrBinaryThatDoesNotLoadStopsTheCommandWithStatus1) {
     struct Case {
         std::vector<std::string> arguments;
         std::string err;
@@ -282,6 +282,10 @@ TEST_F(CliEndToEnd, ABinaryThatDoesNotLoadStopsTheCommandWithStatus1) {
          "ファイルを開けませんでした。\n旧バイナリファイルの読み込みに失敗しました\n"},
         {{"rewrite", "settings", "settings", "game_v1.bin", "", "--yes"},
          "ファイルを開けませんでした。\n新バイナリファイルの読み込みに失敗しました\n"},
+        // A settings folder that is not there (a typo, a file) is named; nothing is made for it.
+        {{"create", "settigns", "game_v1.bin", "game_v2.bin", "--yes"}, "settignsフォルダが見つかりません\n"},
+        {{"rewrite", "settings", "game_v1.bin", "game_v1.bin", "game_v2.bin", "--yes"},
+         "game_v1.binフォルダが見つかりません\n"},
     };
     for (const auto& c : cases) {
         CliRun run = RunCli(Work(), c.arguments, "y\ny\ny\n");
@@ -290,9 +294,61 @@ TEST_F(CliEndToEnd, ABinaryThatDoesNotLoadStopsTheCommandWithStatus1) {
         EXPECT_EQ(run.err, c.err) << c.arguments[2];
     }
     EXPECT_FALSE(fs::exists(Work() / "settings_NEW"));
+    EXPECT_FALSE(fs::exists(Work() / "settigns_NEW"));
     EXPECT_FALSE(fs::exists(Work() / "game_v2.bin.new"));
     EXPECT_FALSE(fs::exists(Work() / ".new"));
 }
+
+#ifndef _WIN32
+// Runs `shell` (sh) in the work folder with "$CLI" set to the program; gives the status the script
+// leaves in the file "status".
+int RunRawShell(const fs::path& work, const std::string& shell) {
+    const std::string command = "cd '" + work.string() + "' && CLI='" + DOVRA_CLI_PATH + "' sh -c '" + shell + "'";
+    std::system(command.c_str());
+    try {
+        return std::stoi(ReadBytes(work / "status"));
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+TEST_F(CliEndToEnd, ALogThatCannotBeWrittenEndsWithStatus4AndWholeOutputs) {
+    // A full disk, a closed standard output or error, a reader that quit before the log came (SIGPIPE
+    // left as the shell sets it). The command runs to its end: every output complete, status 4.
+    const std::string create = "\"$CLI\" create settings game_v1.bin game_v2.bin --yes";
+    const std::vector<std::string> scripts = {
+        create + " >/dev/full 2>err; echo $? >status",
+        create + " >&- 2>err; echo $? >status",
+        create + " >out 2>&-; echo $? >status",
+        "(sleep 0.3; " + create + " 2>err; echo $? >status) | true",
+    };
+    for (const auto& script : scripts) {
+        fs::remove_all(Work() / "settings_NEW");
+        EXPECT_EQ(RunRawShell(Work(), script), 4) << script;
+        EXPECT_EQ(Read(u8"settings_NEW/アイテム.ini"), kItemsShifted) << script;
+        EXPECT_EQ(Read(u8"settings_NEW/キャラクター.ini"), kCharactersShifted) << script;
+        EXPECT_EQ(Read(u8"settings_NEW/呪文.ini"), Example(u8"settings/呪文.ini")) << script;
+        EXPECT_EQ(std::distance(fs::directory_iterator(Work() / "settings_NEW"), fs::directory_iterator()), 7)
+            << script;
+        if (script.find("2>err") != std::string::npos) {
+            EXPECT_NE(Read(u8"err").find("ログまたはメッセージの一部を書き込めませんでした"), std::string::npos)
+                << script;
+        }
+    }
+    ExpectInputsUntouched();
+    // Help and version to a full disk: the same status.
+    EXPECT_EQ(RunRawShell(Work(), "\"$CLI\" --help >/dev/full; echo $? >status"), 4);
+}
+
+TEST_F(CliEndToEnd, AnEndlessAnswerLineIsNo) {
+    // Standard input from /dev/zero: one answer line without end. Read up to a bound, then no.
+    EXPECT_EQ(
+        RunRawShell(Work(), "\"$CLI\" create settings game_v1.bin game_v2.bin </dev/zero >out 2>err; echo $? >status"),
+        0);
+    EXPECT_EQ(Read(u8"err"), kCreateQuestion + "n\n");
+    EXPECT_FALSE(fs::exists(Work() / "settings_NEW"));
+}
+#endif
 
 TEST_F(CliEndToEnd, UsageErrorsExitWith2AndTouchNothing) {
     const std::string usage =
