@@ -69,7 +69,7 @@ std::string NameListPath(std::string_view definitionPath) {
     return path + ".idn";
 }
 
-TableLoadStatus DefinitionTable::Load(std::string_view path) {
+TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* folder) {
     std::optional<std::string> definitionText = ReadTextModeFile(path);
     if (!definitionText) {
         return TableLoadStatus::DefinitionUnreadable;
@@ -100,7 +100,12 @@ TableLoadStatus DefinitionTable::Load(std::string_view path) {
     name = RemoveExtension(FileNamePart(path));
     StoreFieldNames(*this);
 
-    std::optional<std::string> nameListText = ReadTextModeFile(NameListPath(path));
+    std::optional<std::string> nameListText;
+    if (folder == nullptr) {
+        nameListText = ReadTextModeFile(NameListPath(path));
+    } else if (auto nameList = folder->Resolve(FileNamePart(NameListPath(path)))) {
+        nameListText = ReadTextModeFile(*nameList);
+    }
     if (!nameListText) {
         ShowMessageBox(text::kNameListOpenFailed);
         return TableLoadStatus::NameListUnreadable;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "definitions/definition_entry.h"
+#include "engine/folder_index.h"
 
 namespace dovra {
 
@@ -29,8 +30,9 @@ struct DefinitionTable {
     std::vector<std::string> fieldNames;  // recordSize names, by byte offset in the record
 
     // Loads the definition file at `path` (code page 932) and the name list beside it. May show message
-    // boxes. Call once, on a new table.
-    TableLoadStatus Load(std::string_view path);
+    // boxes. Call once, on a new table. `folder`, the index of the folder that holds `path`, finds the
+    // name list without asking the file system again (a whole folder is loaded against one index).
+    TableLoadStatus Load(std::string_view path, const FolderIndex* folder = nullptr);
 };
 
 // The name list that belongs to a definition file: its last extension (".ini" in any letter case)

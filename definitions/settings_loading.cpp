@@ -3,6 +3,7 @@
 
 #include "engine/definition_updater.h"
 #include "engine/file_system.h"
+#include "engine/folder_index.h"
 #include "engine/message_box.h"
 #include "engine/path_text.h"
 #include "engine/texts.h"
@@ -45,9 +46,10 @@ bool CDefinitionUpdater::LoadOldSettings(std::string_view folder) {
     if (!FolderFound(folder)) {
         return false;
     }
+    const dovra::FolderIndex index(folder);
     for (const auto& path : DefinitionFiles(folder)) {
         DefinitionTable table;
-        TableLoadStatus status = table.Load(path);
+        TableLoadStatus status = table.Load(path, &index);
         if (status == TableLoadStatus::Malformed) {
             ReportUnparsable(path);
             continue;
@@ -68,9 +70,10 @@ bool CDefinitionUpdater::LoadNewSettings(std::string_view folder) {
     if (!FolderFound(folder)) {
         return false;
     }
+    const dovra::FolderIndex index(folder);
     for (const auto& path : DefinitionFiles(folder)) {
         DefinitionTable table;
-        if (table.Load(path) != TableLoadStatus::Loaded) {
+        if (table.Load(path, &index) != TableLoadStatus::Loaded) {
             ReportUnparsable(path);
             continue;
         }

@@ -3,6 +3,7 @@
 #include "definitions/definition_set.h"
 #include "engine/definition_updater.h"
 #include "engine/file_system.h"
+#include "engine/folder_index.h"
 #include "engine/path_text.h"
 #include "engine/text_lines.h"
 #include "engine/texts.h"
@@ -129,9 +130,13 @@ CDefinitionUpdater::TableLocations CDefinitionUpdater::LocateTables(const std::v
 
 void CDefinitionUpdater::RelocateTables(const std::string& outputFolder, const std::vector<std::string>& names,
                                         const TableLocations& found) {
+    // The folder is read once: finding "T.INI" for table T by a scan of the folder per table made a folder
+    // of upper-case names quadratic.
+    const dovra::FolderIndex oldFiles(m_oldFolder);
     for (std::size_t k = 0; k < names.size(); ++k) {
-        const TablePaths paths{dovra::JoinPath(m_oldFolder, names[k] + ".ini"),
-                               dovra::JoinPath(outputFolder, names[k] + ".ini")};
+        const std::string fileName = names[k] + ".ini";
+        const TablePaths paths{oldFiles.Resolve(fileName).value_or(dovra::JoinPath(m_oldFolder, fileName)),
+                               dovra::JoinPath(outputFolder, fileName)};
         RelocateTable(*this, names[k], m_oldSummaries.at(names[k]), paths, found[k]);
         Log("");
     }
