@@ -16,19 +16,39 @@ namespace {
 constexpr std::uint32_t kMaxRecordSize = 1u << 20;
 constexpr std::uint64_t kMaxTableSize = 0xFFFFFFFFull;
 
-void StoreFieldNames(DefinitionTable& table) {
-    table.fieldNames.assign(table.recordSize, std::string());
-    for (const auto& entry : table.entries) {
-        if (entry.address < table.baseAddress) {
-            continue;
-        }
-        std::uint32_t offset = entry.address - table.baseAddress;
-        if (offset >= table.recordSize) {
-            ShowMessageBox(fmt::sprintf(text::kFieldOutsideRecord, table.name, entry.name));
-            continue;
-        }
-        table.fieldNames[offset] = entry.name;
+// Field names go by the address of the line that names them, from every line of the file, in file order:
+// a later line for the same offset replaces the name.
+void NameField(DefinitionTable& table, const DefinitionEntry& line) {
+    if (line.address < table.baseAddress) {
+        return;
     }
+    std::uint32_t offset = line.address - table.baseAddress;
+    if (offset >= table.recordSize) {
+        ShowMessageBox(fmt::sprintf(text::kFieldOutsideRecord, table.name, line.name));
+        return;
+    }
+    if (line.name.empty()) {
+        table.fieldNames.erase(offset);
+    } else {
+        table.fieldNames[offset] = line.name;
+    }
+}
+
+// From the kept lines when they are all the file has; else the file's lines are parsed once more, since
+// only the first recordSize of them are kept.
+void StoreFieldNames(DefinitionTable& table, std::string_view definitionText, bool everyLineKept) {
+    table.fieldNames.clear();
+    if (everyLineKept) {
+        for (const auto& entry : table.entries) {
+            NameField(table, entry);
+        }
+        return;
+    }
+    DefinitionEntry working;
+    ForEachLinePiece(definitionText, [&](std::string_view line) {
+        working.Parse(line);
+        NameField(table, working);
+    });
 }
 
 // A text editor's "Unicode" save writes UTF-16, whose every other byte is NUL: read as C strings the lines
@@ -75,20 +95,25 @@ TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* 
         return TableLoadStatus::DefinitionUnreadable;
     }
     DefinitionEntry working;
-    const std::vector<std::string_view> lines = SplitLinePieces(*definitionText);
-    entries.reserve(lines.size());
     // A file in which no line holds a single column (UTF-16, line ends only, a stray word) describes no
     // table; loaded, it would be a 1-byte record at address 0 that a rewrite offers to overwrite.
     bool anyColumn = false;
-    for (std::string_view line : lines) {
-        if (!working.Parse(line)) {
-            ExplainEncoding(path, *definitionText);
-            return TableLoadStatus::Malformed;
+    bool parsed = true;
+    std::size_t lineCount = 0;
+    ForEachLinePiece(*definitionText, [&](std::string_view line) {
+        if (!parsed) {
+            return;
         }
+        parsed = working.Parse(line);
         anyColumn = anyColumn || line.find(',') != std::string_view::npos;
-        entries.push_back(working);
-    }
-    if (!anyColumn) {
+        // Line k describes byte k of the record; lines past the record size describe no byte, so they
+        // are not kept (a file of millions of short lines would take hundreds of bytes for each).
+        if (lineCount == 0 || lineCount < entries.front().size) {
+            entries.push_back(working);
+        }
+        ++lineCount;
+    });
+    if (!parsed || !anyColumn) {
         ExplainEncoding(path, *definitionText);
         return TableLoadStatus::Malformed;
     }
@@ -98,7 +123,7 @@ TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* 
         return TableLoadStatus::Malformed;
     }
     name = RemoveExtension(FileNamePart(path));
-    StoreFieldNames(*this);
+    StoreFieldNames(*this, *definitionText, lineCount == entries.size());
 
     std::optional<std::string> nameListText;
     if (folder == nullptr) {
@@ -110,11 +135,7 @@ TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* 
         ShowMessageBox(text::kNameListOpenFailed);
         return TableLoadStatus::NameListUnreadable;
     }
-    const std::vector<std::string_view> names = SplitLinePieces(*nameListText);
-    recordNames.reserve(names.size());
-    for (std::string_view line : names) {
-        recordNames.emplace_back(line);
-    }
+    ForEachLinePiece(*nameListText, [this](std::string_view line) { recordNames.emplace_back(line); });
     std::uint64_t bytes = static_cast<std::uint64_t>(recordNames.size()) * recordSize;
     if (bytes > kMaxTableSize) {
         return TableLoadStatus::Malformed;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,9 +26,13 @@ struct DefinitionTable {
     std::uint32_t recordSize = 0;
     std::uint32_t tableSize = 0; // record names × recordSize; 0 until the name list is read
     std::string name;            // the definition file's name without folder and last extension
+    // The definition file's lines in file order, the first recordSize of them (line k describes byte k of
+    // the record; later lines only name fields). Each carries the columns earlier lines left it.
     std::vector<DefinitionEntry> entries;
     std::vector<std::string> recordNames; // name-list lines as read, line feeds kept
-    std::vector<std::string> fieldNames;  // recordSize names, by byte offset in the record
+    // Field names by byte offset in the record, only where a line names one: an offset that is missing has
+    // the empty name. (A record may be 1 MiB long; one empty text per byte would be 32 MiB a table.)
+    std::map<std::uint32_t, std::string> fieldNames;
 
     // Loads the definition file at `path` (code page 932) and the name list beside it. May show message
     // boxes. Call once, on a new table. `folder`, the index of the folder that holds `path`, finds the

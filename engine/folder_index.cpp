@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/file_system.h"
 #include "engine/native_path.h"
 #include "engine/path_text.h"
 
@@ -27,9 +28,12 @@ std::string Folded(std::string_view name) {
 
 } // namespace
 
-FolderIndex::FolderIndex(std::string_view folder) : m_folder(folder) {
+FolderIndex::FolderIndex(std::string_view folder) : m_folder(folder) {}
+
+void FolderIndex::List() const {
+    m_listed = true;
     // Listed with a separator appended, as the settings folders are: the empty folder means the root.
-    auto native = ToNativePath(std::string(folder) + kPathSeparator);
+    auto native = ToNativePath(m_folder + kPathSeparator);
     if (!native) {
         return;
     }
@@ -43,6 +47,13 @@ FolderIndex::FolderIndex(std::string_view folder) : m_folder(folder) {
 }
 
 std::optional<std::string> FolderIndex::Resolve(std::string_view name) const {
+    std::string exactPath = JoinPath(m_folder, name);
+    if (PathExists(exactPath)) {
+        return exactPath;
+    }
+    if (!m_listed) {
+        List();
+    }
     auto found = m_byFoldedName.find(Folded(name));
     if (found == m_byFoldedName.end()) {
         return std::nullopt;

@@ -14,8 +14,9 @@ namespace dovra {
 
 class FolderIndex {
 public:
-    // Lists `folder` (code page 932) once. Names without a code page 932 form are left out, as they cannot
-    // be named by the engine anyway. A missing folder gives an empty index.
+    // The folder (code page 932) is listed once, at the first name that does not exist exactly, so a
+    // folder whose names all match costs one existence test per name as before. Names without a code page
+    // 932 form are left out, as the engine cannot name them anyway. A missing folder lists as empty.
     explicit FolderIndex(std::string_view folder);
 
     // The path to open for `name` in this folder: folder + separator + the name as it is on disk; nullopt
@@ -24,8 +25,11 @@ public:
     std::optional<std::string> Resolve(std::string_view name) const;
 
 private:
+    void List() const;
+
     std::string m_folder;
-    std::unordered_map<std::string, std::vector<std::string>> m_byFoldedName; // names as on disk
+    mutable bool m_listed = false;
+    mutable std::unordered_map<std::string, std::vector<std::string>> m_byFoldedName; // names as on disk
 };
 
 } // namespace dovra

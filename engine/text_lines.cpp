@@ -40,25 +40,14 @@ std::optional<std::string> ReadTextModeFile(std::string_view path) {
 }
 
 std::vector<std::string_view> SplitLinePieces(std::string_view text) {
-    std::vector<std::string_view> pieces = SplitWholeLinePieces(text);
-    for (auto& piece : pieces) {
-        // The piece is used as a C string: whatever follows a NUL byte is lost.
-        piece = piece.substr(0, std::min(piece.size(), piece.find('\0')));
-    }
+    std::vector<std::string_view> pieces;
+    ForEachLinePiece(text, [&pieces](std::string_view piece) { pieces.push_back(piece); });
     return pieces;
 }
 
 std::vector<std::string_view> SplitWholeLinePieces(std::string_view text) {
     std::vector<std::string_view> pieces;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t limit = std::min(text.size() - start, kLinePieceMax);
-        std::string_view window = text.substr(start, limit);
-        std::size_t lineFeed = window.find('\n');
-        std::size_t length = lineFeed == std::string_view::npos ? limit : lineFeed + 1;
-        pieces.push_back(text.substr(start, length));
-        start += length;
-    }
+    ForEachWholeLinePiece(text, [&pieces](std::string_view piece) { pieces.push_back(piece); });
     return pieces;
 }
 

@@ -15,7 +15,10 @@ ShiftedDefinition ShiftDefinitionAddresses(std::string_view content, std::int32_
     const auto shift = static_cast<std::uint32_t>(delta);
     std::size_t lineNumber = 1;
     const char* counted = content.data();
-    for (std::string_view whole : SplitWholeLinePieces(content)) {
+    ForEachWholeLinePiece(content, [&](std::string_view whole) {
+        if (result.failure) {
+            return;
+        }
         // Pieces are views into `content`; the line feeds before this piece give its line number.
         lineNumber += static_cast<std::size_t>(std::count(counted, whole.data(), '\n'));
         counted = whole.data();
@@ -26,17 +29,17 @@ ShiftedDefinition ShiftDefinitionAddresses(std::string_view content, std::int32_
             // No address to move (the rest of a long line, an empty line): kept as it stands, so every line
             // end stays and the next line is never glued onto this one.
             result.text.append(whole);
-            continue;
+            return;
         }
         std::string_view column = piece.substr(0, comma);
         std::optional<std::uint32_t> address = ParseHex32(column);
         if (!address) {
             result.failure = AddressShiftFailure{lineNumber, std::string(column)};
-            return result;
+            return;
         }
         fmt::format_to(std::back_inserter(result.text), "{:X}", static_cast<std::uint32_t>(*address + shift));
         result.text.append(whole.substr(comma));
-    }
+    });
     return result;
 }
 

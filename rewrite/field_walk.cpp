@@ -47,6 +47,11 @@ const std::string& NameAt(const std::vector<std::string>& names, std::uint32_t i
     static const std::string kNone;
     return index < names.size() ? names[index] : kNone;
 }
+const std::string& NameAt(const std::map<std::uint32_t, std::string>& names, std::uint32_t offset) {
+    static const std::string kNone;
+    auto found = names.find(offset);
+    return found != names.end() ? found->second : kNone;
+}
 
 } // namespace
 
