@@ -89,18 +89,27 @@ std::string NameListPath(std::string_view definitionPath) {
     return path + ".idn";
 }
 
-TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* folder) {
+TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* folder, std::string* keptText) {
     std::optional<std::string> definitionText = ReadTextModeFile(path);
     if (!definitionText) {
         return TableLoadStatus::DefinitionUnreadable;
     }
+    const TableLoadStatus status = LoadFrom(path, *definitionText, folder);
+    if (keptText != nullptr) {
+        *keptText = std::move(*definitionText);
+    }
+    return status;
+}
+
+TableLoadStatus DefinitionTable::LoadFrom(std::string_view path, std::string_view definitionText,
+                                          const FolderIndex* folder) {
     DefinitionEntry working;
     // A file in which no line holds a single column (UTF-16, line ends only, a stray word) describes no
     // table; loaded, it would be a 1-byte record at address 0 that a rewrite offers to overwrite.
     bool anyColumn = false;
     bool parsed = true;
     std::size_t lineCount = 0;
-    ForEachLinePiece(*definitionText, [&](std::string_view line) {
+    ForEachLinePiece(definitionText, [&](std::string_view line) {
         if (!parsed) {
             return;
         }
@@ -114,7 +123,7 @@ TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* 
         ++lineCount;
     });
     if (!parsed || !anyColumn) {
-        ExplainEncoding(path, *definitionText);
+        ExplainEncoding(path, definitionText);
         return TableLoadStatus::Malformed;
     }
     baseAddress = entries.front().address;
@@ -123,7 +132,7 @@ TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* 
         return TableLoadStatus::Malformed;
     }
     name = RemoveExtension(FileNamePart(path));
-    StoreFieldNames(*this, *definitionText, lineCount == entries.size());
+    StoreFieldNames(*this, definitionText, lineCount == entries.size());
 
     std::optional<std::string> nameListText;
     if (folder == nullptr) {

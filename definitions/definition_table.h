@@ -37,7 +37,15 @@ struct DefinitionTable {
     // Loads the definition file at `path` (code page 932) and the name list beside it. May show message
     // boxes. Call once, on a new table. `folder`, the index of the folder that holds `path`, finds the
     // name list without asking the file system again (a whole folder is loaded against one index).
-    TableLoadStatus Load(std::string_view path, const FolderIndex* folder = nullptr);
+    // `definitionText`, when given, receives the definition file's text-mode content as it was parsed (set
+    // whenever the file could be read), so a later step can use what was loaded rather than read the file
+    // again after someone changed it.
+    TableLoadStatus Load(std::string_view path, const FolderIndex* folder = nullptr,
+                         std::string* definitionText = nullptr);
+
+private:
+    // Everything after reading the definition file: its lines are `definitionText`.
+    TableLoadStatus LoadFrom(std::string_view path, std::string_view definitionText, const FolderIndex* folder);
 };
 
 // The name list that belongs to a definition file: its last extension (".ini" in any letter case)

@@ -42,6 +42,7 @@ void ReportUnparsable(const std::string& path) {
 
 bool CDefinitionUpdater::LoadOldSettings(std::string_view folder) {
     m_oldSummaries.clear();
+    m_oldDefinitionTexts.clear();
     m_oldFolder = std::string(folder);
     if (!FolderFound(folder)) {
         return false;
@@ -49,7 +50,8 @@ bool CDefinitionUpdater::LoadOldSettings(std::string_view folder) {
     const dovra::FolderIndex index(folder);
     for (const auto& path : DefinitionFiles(folder)) {
         DefinitionTable table;
-        TableLoadStatus status = table.Load(path, &index);
+        std::string text;
+        TableLoadStatus status = table.Load(path, &index, &text);
         if (status == TableLoadStatus::Malformed) {
             ReportUnparsable(path);
             continue;
@@ -58,6 +60,7 @@ bool CDefinitionUpdater::LoadOldSettings(std::string_view folder) {
         // the empty summary under the empty name, one without a name list its summary with size 0. A table
         // whose numbers cannot be trusted is left out, as the new set leaves it out.
         m_oldSummaries[table.name] = dovra::SummaryOf(table);
+        m_oldDefinitionTexts[table.name] = std::move(text);
     }
     return true;
 }

@@ -56,6 +56,9 @@ public:
 
 private:
     dovra::SummaryMap m_oldSummaries;
+    // The old definition files as loaded: the create command writes from these, since the files may be
+    // edited while its question is open, after the search has used the addresses read here.
+    dovra::DefinitionTextMap m_oldDefinitionTexts;
     dovra::SummaryMap m_newSummaries;
     dovra::TableMap m_newTables;
     dovra::RecordNameMap m_newRecordNames;

@@ -65,5 +65,7 @@ extern const char kFolderNotFound[];
 extern const char kDefinitionIsUtf16[];
 extern const char kDefinitionHasUtf8Bom[];
 extern const char kRecordSizeChanged[];
+extern const char kDefinitionChangedSinceLoad[];
+extern const char kDefinitionWrittenAsLoaded[];
 
 } // namespace dovra::text

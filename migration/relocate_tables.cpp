@@ -19,7 +19,19 @@ using fmt::runtime;
 struct TablePaths {
     std::string source;      // old folder + table name + ".ini"
     std::string destination; // output folder + table name + ".ini"
+    std::string_view loaded; // the source's text-mode content as it was loaded and searched for
 };
+
+// The search used the addresses read at load time; a definition file edited since (while the question was
+// open) describes other bytes, and must not be written as if it had been searched.
+bool ChangedSinceLoad(const CDefinitionUpdater& engine, const TablePaths& paths) {
+    const std::optional<std::string> now = dovra::ReadTextModeFile(paths.source);
+    if (now && *now == paths.loaded) {
+        return false;
+    }
+    engine.Log(fmt::format(runtime(text::kDefinitionChangedSinceLoad), paths.source));
+    return true;
+}
 
 std::span<const std::uint8_t> Bytes(const dovra::BinaryImage& image, std::uint32_t offset, std::uint32_t size) {
     return {image.data.get() + offset, size};
@@ -32,6 +44,9 @@ bool LiesInside(const dovra::BinaryImage& image, const dovra::TableSummary& tabl
 // Found where it was: the definition file is still right and is copied byte for byte.
 void CopyUnmoved(const CDefinitionUpdater& engine, const TablePaths& paths) {
     engine.Log(text::kSameAddress);
+    if (ChangedSinceLoad(engine, paths)) {
+        return;
+    }
     if (!dovra::CopyFileAtomically(paths.source, paths.destination)) {
         engine.Log(fmt::format(runtime(text::kTableCopyFailed), paths.source));
         return;
@@ -40,16 +55,17 @@ void CopyUnmoved(const CDefinitionUpdater& engine, const TablePaths& paths) {
     engine.Log(fmt::format(runtime(text::kWrittenTo), paths.destination));
 }
 
-// Found elsewhere: every address moves by the same distance. The file is read in text mode, so the lines
+// Found elsewhere: every address moves by the same distance. The file was read in text mode, so the lines
 // written end in a bare line feed. A complete file or nothing appears at the destination: a failure
 // half-way never leaves a definition file that looks finished.
 // `distance` is the true one, up to ±(2^32 - 1): it is what the log shows, while the addresses move by it
 // modulo 2^32 (a 32-bit address space).
 void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::int64_t distance) {
-    std::optional<std::string> content = dovra::ReadTextModeFile(paths.source);
-    if (!content) {
-        engine.Log(fmt::format(runtime(text::kSourceOpenFailed), paths.source));
-        return;
+    // Written from the content that was loaded and searched for, whatever the file holds now; an edit made
+    // since is said, as it does not reach the new folder.
+    const std::string_view content = paths.loaded;
+    if (dovra::ReadTextModeFile(paths.source) != std::optional<std::string>(content)) {
+        engine.Log(fmt::format(runtime(text::kDefinitionWrittenAsLoaded), paths.source));
     }
     dovra::AtomicFileWriter writer(paths.destination);
     if (!writer.IsOpen()) {
@@ -58,7 +74,7 @@ void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::
     }
     engine.Log(fmt::format(runtime(text::kShiftingAddresses), distance));
     const auto delta = static_cast<std::int32_t>(static_cast<std::uint32_t>(distance));
-    dovra::ShiftedDefinition shifted = dovra::ShiftDefinitionAddresses(*content, delta);
+    dovra::ShiftedDefinition shifted = dovra::ShiftDefinitionAddresses(content, delta);
     if (shifted.failure) {
         engine.Log(fmt::format(runtime(text::kAddressConversionFailed), paths.source, shifted.failure->lineNumber,
                                shifted.failure->addressColumn));
@@ -135,8 +151,10 @@ void CDefinitionUpdater::RelocateTables(const std::string& outputFolder, const s
     const dovra::FolderIndex oldFiles(m_oldFolder);
     for (std::size_t k = 0; k < names.size(); ++k) {
         const std::string fileName = names[k] + ".ini";
+        const auto loaded = m_oldDefinitionTexts.find(names[k]);
         const TablePaths paths{oldFiles.Resolve(fileName).value_or(dovra::JoinPath(m_oldFolder, fileName)),
-                               dovra::JoinPath(outputFolder, fileName)};
+                               dovra::JoinPath(outputFolder, fileName),
+                               loaded != m_oldDefinitionTexts.end() ? std::string_view(loaded->second) : ""};
         RelocateTable(*this, names[k], m_oldSummaries.at(names[k]), paths, found[k]);
         Log("");
     }

@@ -204,6 +204,39 @@ TEST_F(CreateDefinitions, MoveOfMoreThan2GiBIsLoggedWithItsTrueDistance) {
     EXPECT_EQ(ReadOutput(u8"a.ini"), "100,HP,2,4,0,,,0,,,\n102,MP,2,,0,,,0,,,\n");
 }
 
+TEST_F(CreateDefinitions, DefinitionsEditedWhileTheQuestionIsOpenAreNeverWrittenAsSearched) {
+    // a moves from 0x1000 to 0x1100; b stays at 0x1800. While the opening question is on screen, both
+    // files are edited to other addresses: the search used the loaded ones.
+    WriteTable(u8"a");
+    WriteOld(u8"b.ini", "1800,X,1,4,0,,,0,,,\r\n");
+    WriteOld(u8"b.idn", "one\r\n");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}, {0x1800, "\xA1\xB2\xC3\xD4"}}),
+                  Image(0x2000, {{0x1100, kTableBytes}, {0x1800, "\xA1\xB2\xC3\xD4"}}));
+    Load(dir.Cp932(u8"old"));
+    const auto ask = engine.m_confirm;
+    engine.m_confirm = [&](const std::string& question) {
+        WriteOld(u8"a.ini", "1F00,HP,2,4,0,,,0,,,\r\n");
+        WriteOld(u8"b.ini", "1C00,X,1,4,0,,,0,,,\r\n");
+        return ask(question);
+    };
+
+    EXPECT_TRUE(engine.CreateDefinitions());
+
+    // The moved table is written from what was searched, and the edit is said; the unmoved one, which
+    // would be copied as the file now stands, is not copied.
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/b.ini")));
+    const auto log = TableLog();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        Sj(u8"　") + OldFile("a.ini") +
+                            Sj(u8"は読み込んだ後に変更されています。読み込んだときの内容で書き出します")),
+              log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        Sj(u8"　") + OldFile("b.ini") +
+                            Sj(u8"は読み込んだ後に変更されたため、コピーしません。もう一度実行してください")),
+              log.end());
+}
+
 TEST_F(CreateDefinitions, AddressColumnFormsAreAllReadAsHexadecimal) {
     WriteOld(u8"a.ini", "0x1000,A,1,4,\r\n 1001,B,\r\n100a,C,\r\n1003zz,D,\r\n");
     WriteOld(u8"a.idn", kTableIdn);
@@ -373,16 +406,17 @@ TEST_F(CreateDefinitions, JapaneseFolderAndTableNames) {
 }
 
 TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWritten) {
-    // Three moved tables, each broken after loading in its own way, and one that is fine.
+    // Moved tables: a removed after loading (written from what was loaded), b fine, c with a line
+    // without an address, d with a folder where its output goes.
     for (auto name : {u8"a", u8"b", u8"c", u8"d"}) {
         WriteTable(name);
     }
+    WriteOld(u8"c.ini", kTableIni + ",broken,\r\n");
     WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
     WriteBytes(dir.Native(u8"old_NEW/c.ini"), "from an earlier run");
     std::filesystem::create_directories(dir.Native(u8"old_NEW/d.ini/inside"));
     Load(dir.Cp932(u8"old"));
     std::filesystem::remove(dir.Native(u8"old/a.ini"));
-    WriteOld(u8"c.ini", kTableIni + "zz,broken,\r\n");
 
     EXPECT_TRUE(engine.CreateDefinitions());
 
@@ -393,7 +427,9 @@ TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWri
         Sj(u8"　ADDR: 00001000"),
         Sj(u8"　Size: 8"),
         Sj(u8"　00001100にデータ発見。"),
-        Sj(u8"　") + OldFile("a.ini") + Sj(u8"を開けませんでした"),
+        Sj(u8"　") + OldFile("a.ini") + Sj(u8"は読み込んだ後に変更されています。読み込んだときの内容で書き出します"),
+        shifting,
+        Sj(u8"　") + OutputFile("a.ini") + Sj(u8"に出力"),
         "",
         "b",
         Sj(u8"　ADDR: 00001000"),
@@ -407,7 +443,7 @@ TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWri
         Sj(u8"　Size: 8"),
         Sj(u8"　00001100にデータ発見。"),
         shifting,
-        Sj(u8"　") + OldFile("c.ini") + Sj(u8"の3行目のアドレス「zz」を変換できませんでした"),
+        Sj(u8"　") + OldFile("c.ini") + Sj(u8"の3行目のアドレス「」を変換できませんでした"),
         "",
         "d",
         Sj(u8"　ADDR: 00001000"),
@@ -418,7 +454,7 @@ TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWri
         "",
     };
     EXPECT_EQ(log, expected);
-    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/a.ini")));
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
     EXPECT_EQ(ReadOutput(u8"b.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
     // A failed rewrite never replaces a complete file, nor leaves a partial one.
     EXPECT_EQ(ReadOutput(u8"c.ini"), "from an earlier run");
@@ -432,8 +468,9 @@ TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWri
 TEST_F(CreateDefinitions, SameAddressCopyThatFailsIsReported) {
     WriteTable(u8"a");
     WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1000, kTableBytes}}));
+    // A folder stands where the copy goes.
+    std::filesystem::create_directories(dir.Native(u8"old_NEW/a.ini/inside"));
     Load(dir.Cp932(u8"old"));
-    std::filesystem::remove(dir.Native(u8"old/a.ini"));
 
     EXPECT_TRUE(engine.CreateDefinitions());
 
@@ -441,7 +478,7 @@ TEST_F(CreateDefinitions, SameAddressCopyThatFailsIsReported) {
     ASSERT_EQ(log.size(), 7u);
     EXPECT_EQ(log[5], Sj(u8"　") + OldFile("a.ini") + Sj(u8"のコピーに失敗しました"));
     EXPECT_EQ(log[6], "");
-    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/a.ini")));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Native(u8"old_NEW/a.ini")));
 }
 
 TEST_F(CreateDefinitions, NameListsOfAnyLetterCaseAreCopiedAndAFolderIsAFailure) {
