@@ -1,12 +1,14 @@
 #include "engine/file_system.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <random>
 #include <system_error>
 
 #include <fmt/printf.h>
 
 #include "engine/encoding.h"
+#include "engine/failure_reason.h"
 #include "engine/message_box.h"
 #include "engine/native_path.h"
 #include "engine/path_text.h"
@@ -100,11 +102,19 @@ bool IsDirectory(std::string_view path) {
 bool CreateFolder(std::string_view path) {
     auto native = ToNativePath(path);
     if (!native) {
+        NoteFailure({});
         return false;
     }
     std::error_code error;
     std::filesystem::create_directory(*native, error);
-    return std::filesystem::is_directory(*native, error);
+    std::error_code statusError;
+    if (std::filesystem::is_directory(*native, statusError)) {
+        return true;
+    }
+    // A file in the way is said the same on every system; other failures as the system gives them.
+    const bool fileInTheWay = std::filesystem::exists(*native, statusError);
+    NoteFailure(fileInTheWay || !error ? std::make_error_code(std::errc::file_exists) : error);
+    return false;
 }
 
 bool CopyFileOverwriting(std::string_view from, std::string_view to) {
@@ -117,12 +127,17 @@ bool CopyFileOverwriting(std::string_view from, std::string_view to) {
     AtomicFileWriter destination(to);
     char buffer[65536];
     std::size_t count;
+    errno = 0;
     while ((count = std::fread(buffer, 1, sizeof buffer, source.get())) > 0) {
         if (!destination.Write(buffer, count)) {
             return false;
         }
     }
-    return !std::ferror(source.get()) && destination.Commit();
+    if (std::ferror(source.get())) {
+        NoteFailureFromErrno();
+        return false;
+    }
+    return destination.Commit();
 }
 
 bool RemoveFile(std::string_view path) {
@@ -171,7 +186,11 @@ std::optional<std::string> ResolveExistingFile(std::string_view path) {
 
 FilePtr OpenForReading(std::string_view path) {
     auto resolved = ResolveExistingFile(path);
-    return resolved ? OpenForReadingExact(*resolved) : nullptr;
+    if (!resolved) {
+        NoteFailure(std::make_error_code(std::errc::no_such_file_or_directory));
+        return nullptr;
+    }
+    return OpenForReadingExact(*resolved);
 }
 
 FilePtr OpenForReadingExact(std::string_view path) {
@@ -180,14 +199,26 @@ FilePtr OpenForReadingExact(std::string_view path) {
     // Only a regular file is read: a folder is not a file, and opening a named pipe would wait for a
     // writer forever, freezing the tool.
     if (!native || !std::filesystem::is_regular_file(*native, error)) {
+        std::error_code statusError;
+        const bool folder = native && std::filesystem::is_directory(*native, statusError);
+        const bool there = native && std::filesystem::exists(*native, statusError);
+        NoteFailure(folder  ? std::make_error_code(std::errc::is_a_directory)
+                    : there ? std::error_code()
+                            : std::make_error_code(std::errc::no_such_file_or_directory));
         return nullptr;
     }
-    return FilePtr(OpenNative(*native, "rb"));
+    errno = 0;
+    FilePtr file(OpenNative(*native, "rb"));
+    if (!file) {
+        NoteFailureFromErrno();
+    }
+    return file;
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string_view path) {
     auto target = ToNativePath(path);
     if (!target) {
+        NoteFailure({});
         m_failed = true;
         return;
     }
@@ -196,12 +227,16 @@ AtomicFileWriter::AtomicFileWriter(std::string_view path) {
     for (int attempt = 0; attempt < 16 && m_file == nullptr; ++attempt) {
         auto candidate = m_target;
         candidate += ".tmp" + std::to_string(random() % 1000000u);
+        errno = 0;
         m_file = OpenNative(candidate, "wbx");
         if (m_file != nullptr) {
             m_temporary = candidate;
         }
     }
     m_failed = m_file == nullptr;
+    if (m_failed) {
+        NoteFailureFromErrno();
+    }
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -216,10 +251,13 @@ AtomicFileWriter::~AtomicFileWriter() {
 
 bool AtomicFileWriter::Write(const void* data, std::size_t size) {
     if (m_file == nullptr || m_failed) {
+        // The reason was recorded where the writer first failed.
         m_failed = true;
         return false;
     }
+    errno = 0;
     if (size > 0 && std::fwrite(data, 1, size, m_file) != size) {
+        NoteFailureFromErrno();
         m_failed = true;
     }
     return !m_failed;
@@ -229,14 +267,31 @@ bool AtomicFileWriter::Commit() {
     if (m_file == nullptr || m_failed) {
         return false;
     }
+    errno = 0;
     bool flushed = std::fflush(m_file) == 0 && SyncNative(m_file);
+    if (!flushed) {
+        NoteFailureFromErrno();
+    }
+    errno = 0;
     bool closed = std::fclose(m_file) == 0;
+    if (flushed && !closed) {
+        NoteFailureFromErrno();
+    }
     m_file = nullptr;
     if (!flushed || !closed) {
         m_failed = true;
         return false;
     }
+    errno = 0;
     if (!RenameReplacingNative(m_temporary, m_target)) {
+        // A folder in the way is said the same on every system; otherwise errno, which the rename on
+        // Windows leaves unset (the line then goes without a reason).
+        std::error_code statusError;
+        if (std::filesystem::is_directory(m_target, statusError)) {
+            NoteFailure(std::make_error_code(std::errc::is_a_directory));
+        } else {
+            NoteFailureFromErrno();
+        }
         m_failed = true;
         return false;
     }

@@ -66,5 +66,14 @@ const char kDefinitionHasUtf8Bom[] = "{}はUTF-8のBOM付きで保存されて�
 const char kRecordSizeChanged[] = "　レコードサイズが{:d}から{:d}に変わったため、更新後の定義で項目を数えます";
 const char kDefinitionChangedSinceLoad[] = "　{}は読み込んだ後に変更されたため、コピーしません。もう一度実行してください";
 const char kDefinitionWrittenAsLoaded[] = "　{}は読み込んだ後に変更されています。読み込んだときの内容で書き出します";
+const char kReasonOpen[] = "（";
+const char kReasonClose[] = "）";
+const char kReasonPermissionDenied[] = "アクセスが拒否されました";
+const char kReasonNoSpace[] = "ディスクの空き容量が足りません";
+const char kReasonNameTooLong[] = "名前が長すぎます";
+const char kReasonIsAFolder[] = "フォルダです";
+const char kReasonNotFound[] = "見つかりません";
+const char kReasonReadOnly[] = "読み取り専用です";
+const char kReasonFileInTheWay[] = "同じ名前のファイルがあります";
 
 } // namespace dovra::text

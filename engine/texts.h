@@ -67,5 +67,14 @@ extern const char kDefinitionHasUtf8Bom[];
 extern const char kRecordSizeChanged[];
 extern const char kDefinitionChangedSinceLoad[];
 extern const char kDefinitionWrittenAsLoaded[];
+extern const char kReasonOpen[];
+extern const char kReasonClose[];
+extern const char kReasonPermissionDenied[];
+extern const char kReasonNoSpace[];
+extern const char kReasonNameTooLong[];
+extern const char kReasonIsAFolder[];
+extern const char kReasonNotFound[];
+extern const char kReasonReadOnly[];
+extern const char kReasonFileInTheWay[];
 
 } // namespace dovra::text

@@ -1,6 +1,7 @@
 #include <fmt/printf.h>
 
 #include "engine/definition_updater.h"
+#include "engine/failure_reason.h"
 #include "engine/file_system.h"
 #include "engine/path_text.h"
 #include "engine/texts.h"
@@ -20,7 +21,7 @@ void CDefinitionUpdater::CopyNameLists(const std::string& sourceFolder, const st
         if (dovra::CopyFileAtomically(entry.path, destination)) {
             Log(fmt::sprintf(text::kCopySucceeded, destination) + "\n");
         } else {
-            Log(fmt::sprintf(text::kCopyFailed, entry.path) + "\n");
+            Log(dovra::WithFailureReason(fmt::sprintf(text::kCopyFailed, entry.path)) + "\n");
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include "engine/definition_updater.h"
+#include "engine/failure_reason.h"
 #include "engine/file_system.h"
 #include "engine/path_text.h"
 #include "engine/texts.h"
@@ -59,7 +60,7 @@ bool CDefinitionUpdater::CreateDefinitions() {
     // Without a folder nothing can be written, so the command ends here rather than reporting a failure
     // for every file.
     if (!dovra::CreateFolder(outputFolder)) {
-        Log(fmt::format(fmt::runtime(text::kFolderCreateFailed), outputFolder));
+        Log(dovra::WithFailureReason(fmt::format(fmt::runtime(text::kFolderCreateFailed), outputFolder)));
         return false;
     }
     // "old_NEW" may be a link to the old folder itself; writing there would overwrite the input.

@@ -2,6 +2,7 @@
 
 #include "definitions/definition_set.h"
 #include "engine/definition_updater.h"
+#include "engine/failure_reason.h"
 #include "engine/file_system.h"
 #include "engine/folder_index.h"
 #include "engine/path_text.h"
@@ -48,7 +49,7 @@ void CopyUnmoved(const CDefinitionUpdater& engine, const TablePaths& paths) {
         return;
     }
     if (!dovra::CopyFileAtomically(paths.source, paths.destination)) {
-        engine.Log(fmt::format(runtime(text::kTableCopyFailed), paths.source));
+        engine.Log(dovra::WithFailureReason(fmt::format(runtime(text::kTableCopyFailed), paths.source)));
         return;
     }
     engine.Log(fmt::format(runtime(text::kCopiedFrom), paths.source));
@@ -69,7 +70,7 @@ void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::
     }
     dovra::AtomicFileWriter writer(paths.destination);
     if (!writer.IsOpen()) {
-        engine.Log(fmt::format(runtime(text::kDestinationCreateFailed), paths.destination));
+        engine.Log(dovra::WithFailureReason(fmt::format(runtime(text::kDestinationCreateFailed), paths.destination)));
         return;
     }
     engine.Log(fmt::format(runtime(text::kShiftingAddresses), distance));
@@ -81,7 +82,7 @@ void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::
         return;
     }
     if (!writer.Write(shifted.text) || !writer.Commit()) {
-        engine.Log(fmt::format(runtime(text::kDestinationWriteFailed), paths.destination));
+        engine.Log(dovra::WithFailureReason(fmt::format(runtime(text::kDestinationWriteFailed), paths.destination)));
         return;
     }
     engine.Log(fmt::format(runtime(text::kWrittenTo), paths.destination));

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "engine/failure_reason.h"
 #include "engine/file_system.h"
 #include "engine/texts.h"
 
@@ -15,9 +16,13 @@ bool WriteRewrittenBinary(const CDefinitionUpdater& engine, const BinaryImage& i
                           const std::string& oldBinaryPath) {
     // An old binary picked from an earlier run's output sits exactly where this run writes; replacing it
     // would destroy an input file, so that case fails like any other write.
-    bool written =
-        !IsSameFile(outputPath, oldBinaryPath) && WriteFileAtomically(outputPath, image.data.get(), image.size);
-    std::string notice = fmt::format(fmt::runtime(written ? text::kOutputWritten : text::kOutputFailed), outputPath);
+    const bool overInput = IsSameFile(outputPath, oldBinaryPath);
+    if (overInput) {
+        NoteFailure({});
+    }
+    bool written = !overInput && WriteFileAtomically(outputPath, image.data.get(), image.size);
+    std::string notice = written ? fmt::format(fmt::runtime(text::kOutputWritten), outputPath)
+                                 : WithFailureReason(fmt::format(fmt::runtime(text::kOutputFailed), outputPath));
     // The notice is shown as a question whose answer changes nothing.
     engine.Confirm(notice);
     engine.Log(notice);

@@ -247,7 +247,8 @@ const Row kRows[] = {
          std::filesystem::create_directories(s.dir.Native(u8"old/c.idn"));
      },
      [](const Scene& s) {
-         return Outcome{.log = {CopySucceeded(s, "a.idn"), Sj(u8"コピー失敗: ") + JoinPath(s.oldFolder, "c.idn") + "\n",
+         return Outcome{.log = {CopySucceeded(s, "a.idn"),
+                                Sj(u8"コピー失敗: ") + JoinPath(s.oldFolder, "c.idn") + Sj(u8"（フォルダです）") + "\n",
                                 "", Sj(u8"--- iniファイル作成開始 ---"), "a"},
                         .present = {u8"old_NEW/a.ini"},
                         .absent = {u8"old_NEW/b.ini", u8"old_NEW/c.idn"}};

@@ -326,7 +326,8 @@ TEST_F(CreateDefinitions, OutputFolderThatCannotBeCreatedEndsTheCommand) {
 
     EXPECT_FALSE(Run());
 
-    EXPECT_EQ(channels.log, std::vector<std::string>{Output() + Sj(u8"フォルダを作成できませんでした")});
+    EXPECT_EQ(channels.log, std::vector<std::string>{
+                                Output() + Sj(u8"フォルダを作成できませんでした（同じ名前のファイルがあります）")});
     EXPECT_EQ(channels.questions, std::vector<std::string>{kCreateQuestion});
     EXPECT_EQ(ReadBytes(dir.Native(u8"old_NEW")), "a file where the folder should go");
     EXPECT_EQ(test::SnapshotTree(dir.Path()), before) << "inputs and the file in the way stay as they were";
@@ -450,7 +451,7 @@ TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWri
         Sj(u8"　Size: 8"),
         Sj(u8"　00001100にデータ発見。"),
         shifting,
-        Sj(u8"　") + OutputFile("d.ini") + Sj(u8"の書き込みに失敗しました"),
+        Sj(u8"　") + OutputFile("d.ini") + Sj(u8"の書き込みに失敗しました（フォルダです）"),
         "",
     };
     EXPECT_EQ(log, expected);
@@ -476,7 +477,7 @@ TEST_F(CreateDefinitions, SameAddressCopyThatFailsIsReported) {
 
     auto log = TableLog();
     ASSERT_EQ(log.size(), 7u);
-    EXPECT_EQ(log[5], Sj(u8"　") + OldFile("a.ini") + Sj(u8"のコピーに失敗しました"));
+    EXPECT_EQ(log[5], Sj(u8"　") + OldFile("a.ini") + Sj(u8"のコピーに失敗しました（フォルダです）"));
     EXPECT_EQ(log[6], "");
     EXPECT_TRUE(std::filesystem::is_directory(dir.Native(u8"old_NEW/a.ini")));
 }
@@ -490,8 +491,9 @@ TEST_F(CreateDefinitions, NameListsOfAnyLetterCaseAreCopiedAndAFolderIsAFailure)
     EXPECT_TRUE(Run());
 
     const std::vector<std::string> copyLines(channels.log.begin() + 2, channels.log.begin() + 4);
-    EXPECT_EQ(copyLines, (std::vector<std::string>{Sj(u8"コピー成功: ") + OutputFile("UPPER.IDN") + "\n",
-                                                   Sj(u8"コピー失敗: ") + OldFile("sub.idn") + "\n"}));
+    EXPECT_EQ(copyLines,
+              (std::vector<std::string>{Sj(u8"コピー成功: ") + OutputFile("UPPER.IDN") + "\n",
+                                        Sj(u8"コピー失敗: ") + OldFile("sub.idn") + Sj(u8"（フォルダです）") + "\n"}));
     EXPECT_EQ(ReadOutput(u8"UPPER.IDN"), "u\r\n");
     EXPECT_EQ(channels.log.at(4), "");
 }

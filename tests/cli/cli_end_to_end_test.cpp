@@ -388,7 +388,7 @@ TEST_F(CliEndToEnd, AnOutputThatCannotBeWrittenExitsWith3) {
     fs::create_directory(Work() / "game_v2.bin.new");
     CliRun rewrite =
         RunCli(Work(), {"rewrite", "settings", "settings_NEW", "game_v1_edited.bin", "game_v2.bin", "--yes"});
-    const std::string failed = "新バイナリファイルの出力に失敗しました: game_v2.bin.new";
+    const std::string failed = "新バイナリファイルの出力に失敗しました: game_v2.bin.new（フォルダです）";
     EXPECT_EQ(rewrite.exitStatus, 3);
     EXPECT_EQ(rewrite.out, RewriteLog(true, true, failed));
     EXPECT_EQ(rewrite.err, kItemsQuestion + "y\n" + kCharactersQuestion + "y\n" + failed + " [y/N] y\n");
@@ -403,7 +403,7 @@ TEST_F(CliEndToEnd, AnOutputThatCannotBeWrittenExitsWith3) {
     }
     CliRun create = RunCli(Work(), {"create", "other", "game_v1.bin", "game_v2.bin", "--yes"});
     EXPECT_EQ(create.exitStatus, 3);
-    EXPECT_EQ(create.out, "other_NEWフォルダを作成できませんでした\n");
+    EXPECT_EQ(create.out, "other_NEWフォルダを作成できませんでした（同じ名前のファイルがあります）\n");
     EXPECT_EQ(create.err, kCreateQuestion + "y\n");
     EXPECT_EQ(Read(u8"other_NEW"), "not a folder");
 }
