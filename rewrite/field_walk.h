@@ -21,8 +21,8 @@ struct TableRegions {
 // one log line per field written. `layout` and `recordNames` (the new settings folder's) give each
 // offset's width and name and each record's name, and the layout's record size divides positions into
 // records; where it differs from `recordSize` (the old table's) a line says so first. Afterwards the new
-// region equals the old one.
-void RewriteFields(const CDefinitionUpdater& engine, const TableRegions& regions, std::uint32_t recordSize,
-                   const DefinitionTable& layout, const std::vector<std::string>& recordNames);
+// region equals the old one. Returns the number of fields written.
+std::uint32_t RewriteFields(const CDefinitionUpdater& engine, const TableRegions& regions, std::uint32_t recordSize,
+                            const DefinitionTable& layout, const std::vector<std::string>& recordNames);
 
 } // namespace dovra

@@ -13,10 +13,10 @@ std::string OutputPathFor(const std::string& newBinaryPath) {
 }
 
 bool WriteRewrittenBinary(const CDefinitionUpdater& engine, const BinaryImage& image, const std::string& outputPath,
-                          const std::string& oldBinaryPath) {
+                          const std::string& oldBinaryPath, const std::string& baseBinaryPath) {
     // An old binary picked from an earlier run's output sits exactly where this run writes; replacing it
     // would destroy an input file, so that case fails like any other write.
-    const bool overInput = IsSameFile(outputPath, oldBinaryPath);
+    const bool overInput = IsSameFile(outputPath, oldBinaryPath) || IsSameFile(outputPath, baseBinaryPath);
     if (overInput) {
         NoteFailure({});
     }
