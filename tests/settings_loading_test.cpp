@@ -4,6 +4,7 @@
 #include <fmt/printf.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -193,6 +194,37 @@ TEST_F(SettingsLoadingTest, FolderPathIsKeptExactlyAsGiven) {
     engine.LoadOldSettings(withSeparator);
     EXPECT_EQ(engine.OldFolder(), withSeparator);
     EXPECT_EQ(Keys(engine.OldSummaries()), (std::vector<std::string>{"P"}));
+}
+
+// Every table's name list is looked up by name; with capitals ("T.INI" beside "T.IDN") the exact name
+// is never there. A lookup that scanned the folder for each table made a load grow with the square of the table
+// count; the folder is read once, so both letter cases cost about the same.
+TEST_F(SettingsLoadingTest, CapitalExtensionsLoadAboutAsFastAsLowerCase) {
+    constexpr int kTables = 500;
+    for (int i = 0; i < kTables; ++i) {
+        const std::string name = fmt::format("t{:04d}", i);
+        WriteBytes(dir.Path() / "lower" / (name + ".ini"), "10,a,4,,\n");
+        WriteBytes(dir.Path() / "lower" / (name + ".idn"), "r\n");
+        WriteBytes(dir.Path() / "upper" / (name + ".INI"), "10,a,4,,\n");
+        WriteBytes(dir.Path() / "upper" / (name + ".IDN"), "r\n");
+    }
+    // The best of a few runs, so that a busy machine does not decide.
+    const auto bestSeconds = [&](std::u8string_view folder) {
+        double best = 1e9;
+        for (int run = 0; run < 3; ++run) {
+            const auto start = std::chrono::steady_clock::now();
+            engine.LoadOldSettings(dir.Cp932(folder));
+            engine.LoadNewSettings(dir.Cp932(folder));
+            best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+        return best;
+    };
+    const double lower = bestSeconds(u8"lower");
+    const double upper = bestSeconds(u8"upper");
+    // Every table found its one-line name list, whatever the letter case.
+    ASSERT_EQ(engine.NewSummaries().size(), static_cast<std::size_t>(kTables));
+    EXPECT_EQ(engine.NewSummaries().at("t0000").tableSize, 4u);
+    EXPECT_LT(upper, 5 * lower + 0.05) << "lower case " << lower << " s, capitals " << upper << " s";
 }
 
 TEST(SortedTableNames, AscendingByteOrder) {
