@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 
+#include "engine/failure_reason.h"
 #include "engine/file_system.h"
 #include "engine/message_box.h"
 #include "engine/texts.h"
@@ -15,7 +16,8 @@ bool ReadWholeFile(std::string_view path, std::unique_ptr<std::uint8_t[]>& data,
     // not a file even where the system would open it.
     FilePtr file = OpenForReadingExact(path);
     if (!file) {
-        ShowMessageBox(text::kCannotOpenFile);
+        // Why, when the system said: a mistyped name, a folder, a file the user may not read.
+        ShowMessageBox(WithFailureReason(text::kCannotOpenFile));
         return false;
     }
     std::optional<std::uint64_t> fileSize = FileSize(file.get());

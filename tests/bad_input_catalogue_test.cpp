@@ -122,6 +122,10 @@ void PrintTo(const Row& row, std::ostream* out) {
 
 // The texts the user sees, as the tool's own developer would spell them out.
 const std::string kCannotOpen = Sj(u8"ファイルを開けませんでした。");
+// The same with the reason the system gave.
+const std::string kCannotOpenMissing = kCannotOpen + Sj(u8"（見つかりません）");
+const std::string kCannotOpenFolder = kCannotOpen + Sj(u8"（フォルダです）");
+const std::string kCannotOpenDenied = kCannotOpen + Sj(u8"（アクセスが拒否されました）");
 const std::string kSizeZero = Sj(u8"ファイルサイズが0です。");
 const std::string kTooLarge = Sj(u8"ファイルサイズが大きすぎます。");
 const std::string kOldFailed = Sj(u8"旧バイナリファイルの読み込みに失敗しました");
@@ -164,15 +168,15 @@ const Row kRows[] = {
     // Binary files.
     {"EmptyOldBinaryPath", Command::kRewrite, [](Scene& s) { s.oldBinary = ""; },
      [](const Scene&) {
-         return Outcome{.messages = {kCannotOpen, kOldFailed}, .wholeLog = true, .absent = {u8"new.bin.new"}};
+         return Outcome{.messages = {kCannotOpenMissing, kOldFailed}, .wholeLog = true, .absent = {u8"new.bin.new"}};
      }},
     {"FolderAsNewBinary", Command::kCreate, [](Scene& s) { s.ReplaceWithFolder(u8"new.bin"); },
      [](const Scene&) {
-         return Outcome{.messages = {kCannotOpen, kNewFailed}, .wholeLog = true, .absent = {u8"old_NEW"}};
+         return Outcome{.messages = {kCannotOpenFolder, kNewFailed}, .wholeLog = true, .absent = {u8"old_NEW"}};
      }},
     {"MissingNewBinary", Command::kRewrite, [](Scene& s) { s.newBinary = s.Path(u8"gone.bin"); },
      [](const Scene&) {
-         return Outcome{.messages = {kCannotOpen, kNewFailed}, .wholeLog = true, .absent = {u8"gone.bin.new"}};
+         return Outcome{.messages = {kCannotOpenMissing, kNewFailed}, .wholeLog = true, .absent = {u8"gone.bin.new"}};
      }},
     {"ZeroByteOldBinary", Command::kCreate, [](Scene& s) { s.Write(u8"old.bin", ""); },
      [](const Scene&) {
@@ -196,7 +200,7 @@ const Row kRows[] = {
     {"UnreadableOldBinary", Command::kCreate,
      [](Scene& s) { std::filesystem::permissions(s.dir.Native(u8"old.bin"), std::filesystem::perms::none); },
      [](const Scene&) {
-         return Outcome{.messages = {kCannotOpen, kOldFailed}, .wholeLog = true, .absent = {u8"old_NEW"}};
+         return Outcome{.messages = {kCannotOpenDenied, kOldFailed}, .wholeLog = true, .absent = {u8"old_NEW"}};
      },
      true},
 

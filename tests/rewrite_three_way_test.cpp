@@ -242,7 +242,7 @@ TEST_F(ThreeWayRewrite, ABaseThatIsNotTheOldBinaryIsRefusedBeforeAnythingIsWritt
 
     // A missing file gives the load's own message; the front end adds the one naming the file.
     EXPECT_FALSE(engine.LoadBaseBinary(dir.Cp932(u8"missing.bin")));
-    EXPECT_EQ(channels.messages, Lines{Sj(u8"ファイルを開けませんでした。")});
+    EXPECT_EQ(channels.messages, Lines{Sj(u8"ファイルを開けませんでした。（見つかりません）")});
     EXPECT_FALSE(engine.BaseImage().IsLoaded());
     EXPECT_EQ(engine.BaseBinaryPath(), dir.Cp932(u8"missing.bin"));
 }

@@ -266,7 +266,7 @@ TEST_F(CliEndToEnd, ABaseThatDoesNotLoadOrIsNotTheOldBinaryStopsWithStatus1) {
     const std::string checkFile = "無改造の旧バイナリファイルとして正しいファイルを選んでいるか確かめてください。\n";
     const std::string loadFailed = "無改造の旧バイナリファイルの読み込みに失敗しました\n";
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"missing.bin", "ファイルを開けませんでした。\n" + loadFailed},
+        {"missing.bin", "ファイルを開けませんでした。（見つかりません）\n" + loadFailed},
         {"other.bin", "無改造の旧バイナリファイルが旧バイナリファイルと大きく違います（4個のテーブルのうち4個でデータの"
                       "半分を超える部分が違います）。" +
                           checkFile + loadFailed},
@@ -317,14 +317,14 @@ TEST_F(CliEndToEnd, AFolderOrBinaryThatDoesNotLoadStopsTheCommandWithStatus1) {
     WriteBytes(Work() / "empty.bin", "");
     const std::vector<Case> cases = {
         {{"create", "settings", "missing.bin", "game_v2.bin"},
-         "ファイルを開けませんでした。\n旧バイナリファイルの読み込みに失敗しました\n"},
+         "ファイルを開けませんでした。（見つかりません）\n旧バイナリファイルの読み込みに失敗しました\n"},
         {{"create", "settings", "game_v1.bin", "empty.bin", "--yes"},
          "ファイルサイズが0です。\n新バイナリファイルの読み込みに失敗しました\n"},
         // A folder is not a binary file; an empty path is one that cannot be opened.
         {{"rewrite", "settings", "settings", "settings", "game_v2.bin", "--yes"},
-         "ファイルを開けませんでした。\n旧バイナリファイルの読み込みに失敗しました\n"},
+         "ファイルを開けませんでした。（フォルダです）\n旧バイナリファイルの読み込みに失敗しました\n"},
         {{"rewrite", "settings", "settings", "game_v1.bin", "", "--yes"},
-         "ファイルを開けませんでした。\n新バイナリファイルの読み込みに失敗しました\n"},
+         "ファイルを開けませんでした。（見つかりません）\n新バイナリファイルの読み込みに失敗しました\n"},
         // A settings folder that is not there (a typo, a file) is named; nothing is made for it.
         {{"create", "settigns", "game_v1.bin", "game_v2.bin", "--yes"}, "settignsフォルダが見つかりません\n"},
         {{"rewrite", "settings", "game_v1.bin", "game_v1.bin", "game_v2.bin", "--yes"},
