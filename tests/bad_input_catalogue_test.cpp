@@ -232,6 +232,26 @@ const Row kRows[] = {
      [](const Scene& s) {
          return Outcome{.messages = {FolderNotFound(s.newFolder)}, .wholeLog = true, .absent = {u8"new.bin.new"}};
      }},
+    // "." and ".." name the folder itself or its parent: the output goes beside the folder they name.
+    {"OldSettingsFolderGivenAsDot", Command::kCreate, [](Scene& s) { s.oldFolder = s.Path(u8"old/."); },
+     [](const Scene&) {
+         return Outcome{.log = {Sj(u8"　アドレスを16ずつ書き換え")},
+                        .present = {u8"old_NEW/a.ini", u8"old_NEW/a.idn"},
+                        .absent = {u8"old/._NEW"}};
+     }},
+    // A name the file system cannot hold says so with the failure.
+    {"OutputFolderNameTooLong", Command::kCreate,
+     [](Scene& s) {
+         // 252 bytes is a name the old folder may have; with "_NEW" it is past the usual 255.
+         const std::u8string name(252, u8'o');
+         s.Write(name + u8"/a.ini", kOldIni);
+         s.Write(name + u8"/a.idn", kIdn);
+         s.oldFolder = s.Path(name);
+     },
+     [](const Scene& s) {
+         return Outcome{.log = {s.oldFolder + Sj(u8"_NEWフォルダを作成できませんでした（名前が長すぎます）")},
+                        .wholeLog = true};
+     }},
     {"FileNameWithoutCodePage932Form", Command::kCreate,
      [](Scene& s) {
          s.Write(u8"old/é.ini", kOldIni);
@@ -410,6 +430,22 @@ const Row kRows[] = {
              .log = {"a", Sj(u8"　ADDR:00000010 -> 00000000"), Sj(u8"　size:8 -> 0"), kMissingA, "", OutputNotice(s)},
              .wholeLog = true,
              .files = {{u8"new.bin.new", s.Read(u8"new.bin")}}};
+     }},
+    // One record of 8 bytes where the old folder has two of 4: the table size is the same, so the fields
+    // are walked, and named from the new layout, the one that gives their widths.
+    {"RecordSizeChangedTableSizeKept", Command::kRewrite,
+     [](Scene& s) {
+         s.Write(u8"new/a.ini", "20,HP,2,8,0,,,0,,,\r\n21,x,1,,0,,,0,,,\r\n22,MP,1,,0,,,0,,,\r\n"
+                                "23,y,1,,0,,,0,,,\r\n24,SP,2,,0,,,0,,,\r\n");
+         s.Write(u8"new/a.idn", "Alice\r\n");
+         s.Write(u8"new.bin", Image(0x40, 0x20, "\x11\x22\x33\x44\x00\x00\x77\x88"s));
+     },
+     [](const Scene& s) {
+         return Outcome{.log = {"a", Sj(u8"　ADDR:00000010 -> 00000020"), Sj(u8"　size:8 -> 8"),
+                                Sj(u8"　レコードサイズが4から8に変わったため、更新後の定義で項目を数えます"),
+                                Sj(u8"　[00000024]:Alice\nのSPを書き換え 0000 -> 6655"), "", OutputNotice(s)},
+                        .wholeLog = true,
+                        .files = {{u8"new.bin.new", Image(0x40, 0x20, kTableBytes)}}};
      }},
     {"TableOver4GiB", Command::kCreate,
      [](Scene& s) {
