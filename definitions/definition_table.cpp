@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <fmt/printf.h>
 
+#include "engine/failure_reason.h"
 #include "engine/message_box.h"
 #include "engine/path_text.h"
 #include "engine/text_lines.h"
@@ -139,9 +140,12 @@ TableLoadStatus DefinitionTable::LoadFrom(std::string_view path, std::string_vie
         nameListText = ReadTextModeFile(NameListPath(path));
     } else if (auto nameList = folder->Resolve(FileNamePart(NameListPath(path)))) {
         nameListText = ReadTextModeFile(*nameList);
+    } else {
+        NoteFailure(std::make_error_code(std::errc::no_such_file_or_directory));
     }
     if (!nameListText) {
-        ShowMessageBox(text::kNameListOpenFailed);
+        // A missing list and one the user may not read are mended differently.
+        ShowMessageBox(WithFailureReason(text::kNameListOpenFailed));
         return TableLoadStatus::NameListUnreadable;
     }
     ForEachLinePiece(*nameListText, [this](std::string_view line) { recordNames.emplace_back(line); });

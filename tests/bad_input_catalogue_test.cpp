@@ -280,7 +280,8 @@ const Row kRows[] = {
     {"UnreadableNameList", Command::kRewrite,
      [](Scene& s) { std::filesystem::permissions(s.dir.Native(u8"new/a.idn"), std::filesystem::perms::none); },
      [](const Scene& s) {
-         return Outcome{.messages = {kNameListFailed, ParseFailed(JoinPath(s.newFolder, "a.ini"))},
+         return Outcome{.messages = {kNameListFailed + Sj(u8"（アクセスが拒否されました）"),
+                                     ParseFailed(JoinPath(s.newFolder, "a.ini"))},
                         .log = {kMissingA, "", OutputNotice(s)},
                         .files = {{u8"new.bin.new", s.Read(u8"new.bin")}}};
      },

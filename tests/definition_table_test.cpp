@@ -19,6 +19,9 @@ using test::Sj;
 using test::TempDir;
 using test::WriteBytes;
 
+// A name list that is not there, as the message says it.
+const std::string kNameListMissing = std::string(text::kNameListOpenFailed) + Sj(u8"（見つかりません）");
+
 class DefinitionTableTest : public ::testing::Test {
 protected:
     // Loads `file` (relative to the temporary folder) into a new table.
@@ -151,7 +154,7 @@ TEST_F(DefinitionTableTest, FolderNamedLikeADefinitionFileIsLeftAlone) {
 TEST_F(DefinitionTableTest, MissingNameListLeavesEverythingButTheRecords) {
     WriteBytes(dir.Native(u8"t.ini"), "40,a,4,,\n");
     ASSERT_EQ(Load(u8"t.ini"), TableLoadStatus::NameListUnreadable);
-    EXPECT_EQ(channels.messages, (std::vector<std::string>{text::kNameListOpenFailed}));
+    EXPECT_EQ(channels.messages, (std::vector<std::string>{kNameListMissing}));
     EXPECT_EQ(table.name, "t");
     EXPECT_EQ(table.baseAddress, 0x40u);
     EXPECT_EQ(table.recordSize, 4u);

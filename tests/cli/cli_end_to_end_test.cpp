@@ -303,7 +303,7 @@ TEST_F(CliEndToEnd, SettingsFolderMessagesGoToStandardError) {
     CliRun run = RunCli(Work(), {"rewrite", "settings", "settings_NEW", "game_v1_edited.bin", "game_v2.bin", "--yes"});
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, RewriteLog(true, true, kOutputWritten));
-    EXPECT_EQ(run.err, "IDNファイルを開けませんでした。\n"
+    EXPECT_EQ(run.err, "IDNファイルを開けませんでした。（見つかりません）\n"
                        "settings_NEW" +
                            kSep + "孤立.iniの解析に失敗しました\n" + kItemsQuestion + "y\n" + kCharactersQuestion +
                            "y\n" + kOutputWritten + " [y/N] y\n");
