@@ -81,7 +81,8 @@ const char kFolderNotFound[] = "{}フォルダが見つかりません";
 const char kDefinitionIsUtf16[] = "{}はUTF-16で保存されています。Shift_JISで保存し直してください";
 const char kDefinitionHasUtf8Bom[] = "{}はUTF-8のBOM付きで保存されています。Shift_JISで保存し直してください";
 const char kRecordSizeChanged[] = "　レコードサイズが{:d}から{:d}に変わったため、更新後の定義で項目を数えます";
-const char kDefinitionChangedSinceLoad[] = "　{}は読み込んだ後に変更されたため、コピーしません。もう一度実行してください";
+const char kDefinitionChangedSinceLoad[] =
+    "　{}は読み込んだ後に変更されたため、コピーしません。もう一度実行してください";
 const char kDefinitionWrittenAsLoaded[] = "　{}は読み込んだ後に変更されています。読み込んだときの内容で書き出します";
 const char kReasonOpen[] = "（";
 const char kReasonClose[] = "）";
