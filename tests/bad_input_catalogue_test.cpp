@@ -242,11 +242,15 @@ const Row kRows[] = {
     // A name the file system cannot hold says so with the failure.
     {"OutputFolderNameTooLong", Command::kCreate,
      [](Scene& s) {
+#ifdef _WIN32
+         s.unavailable = "Windows limits the whole path, which the fixture's own files would pass first";
+#else
          // 252 bytes is a name the old folder may have; with "_NEW" it is past the usual 255.
          const std::u8string name(252, u8'o');
          s.Write(name + u8"/a.ini", kOldIni);
          s.Write(name + u8"/a.idn", kIdn);
          s.oldFolder = s.Path(name);
+#endif
      },
      [](const Scene& s) {
          return Outcome{.log = {s.oldFolder + Sj(u8"_NEWフォルダを作成できませんでした（名前が長すぎます）")},

@@ -26,10 +26,14 @@ protected:
 };
 
 TEST_F(FailureReason, ANameTooLongForTheFileSystemIsSaid) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows measures the whole path, not the name, and says so in its own terms";
+#else
     EXPECT_FALSE(CreateFolder(JoinPath(dir.Cp932(), std::string(300, 'n'))));
     EXPECT_EQ(Said(), "x" + Sj(u8"（名前が長すぎます）"));
     EXPECT_FALSE(WriteFileAtomically(JoinPath(dir.Cp932(), std::string(300, 'n')), "y", 1));
     EXPECT_EQ(Said(), "x" + Sj(u8"（名前が長すぎます）"));
+#endif
 }
 
 TEST_F(FailureReason, AMissingFolderOnTheWayIsNotFound) {
@@ -48,7 +52,7 @@ TEST_F(FailureReason, AFolderInTheWayOfACopyIsSaid) {
 }
 
 TEST_F(FailureReason, AFailureWithoutAReasonDoesNotBorrowAnEarlierOne) {
-    EXPECT_FALSE(CreateFolder(JoinPath(dir.Cp932(), std::string(300, 'n'))));
+    EXPECT_FALSE(WriteFileAtomically(dir.Cp932(u8"missing/a.ini"), "y", 1));
     ASSERT_NE(Said(), "x");
     // A lead byte without its trail byte names no file at all; the system was never asked.
     EXPECT_FALSE(CreateFolder(JoinPath(dir.Cp932(), "a\x81")));
