@@ -18,4 +18,10 @@ inline constexpr char8_t kPathNotRepresentable[] =
     u8"次のパスにはShift_JIS（コードページ932）で表せない文字が含まれているため使えません。\n"
     u8"フォルダ名またはファイル名を変更してから、もう一度実行してください。\n\n%1";
 
+// The dialog's own command line (--help): what the program is, and where the command line version is.
+inline constexpr char8_t kCommandLineDescription[] =
+    u8"Dovra設定フォルダを対象バイナリの新しい版に合わせて更新するダイアログです。\n"
+    u8"Updates Dovra settings folders for a new version of the target binary (a dialog).\n"
+    u8"スクリプトからはコマンドライン版を使います / for scripts: dovra-updater-cli --help";
+
 } // namespace dovra::ui_text
