@@ -24,4 +24,13 @@ inline constexpr char8_t kCommandLineDescription[] =
     u8"Updates Dovra settings folders for a new version of the target binary (a dialog).\n"
     u8"スクリプトからはコマンドライン版を使います / for scripts: dovra-updater-cli --help";
 
+// The log pane's context menu: saving the log and copying all of it.
+inline constexpr char8_t kSaveLogAction[] = u8"ログを保存…";
+inline constexpr char8_t kCopyAllAction[] = u8"すべてコピー";
+inline constexpr char8_t kSaveLogCaption[] = u8"ログを保存";
+inline constexpr char8_t kSaveLogDefaultName[] = u8"DovraUpdaterのログ.txt";
+inline constexpr char8_t kSaveLogFilter[] = u8"テキストファイル (*.txt);;すべてのファイル (*)";
+// %1 is the path chosen, %2 the system's reason.
+inline constexpr char8_t kSaveLogFailed[] = u8"ログを保存できませんでした。\n\n%1\n%2";
+
 } // namespace dovra::ui_text
