@@ -6,8 +6,8 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_support.h"
-#include "migration/all_tables_search.h"
-#include "migration/table_search.h"
+#include "locate/all_tables_search.h"
+#include "locate/table_search.h"
 
 namespace dovra::bench {
 namespace {

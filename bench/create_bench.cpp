@@ -12,7 +12,7 @@
 #include "engine/definition_updater.h"
 #include "engine/file_system.h"
 #include "engine/text_lines.h"
-#include "migration/all_tables_search.h"
+#include "locate/all_tables_search.h"
 #include "migration/atomic_copy.h"
 
 namespace dovra::bench {

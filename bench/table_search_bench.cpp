@@ -9,7 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "migration/table_search.h"
+#include "locate/table_search.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "engine/path_text.h"
 #include "engine/text_lines.h"
 #include "engine/texts.h"
+#include "locate/table_locator.h"
 #include "migration/address_shift.h"
-#include "migration/all_tables_search.h"
 #include "migration/atomic_copy.h"
 
 namespace {
@@ -101,24 +101,23 @@ void RelocateTable(const CDefinitionUpdater& engine, const std::string& name, co
 
 } // namespace
 
-// Where each table's bytes lie in the new image, by table (nullopt: not found, or not searchable). All
-// tables are searched in one pass over the new image, which a search per table would read once for each.
-// The whole image is searched from its start and the lowest match wins, even when the same bytes also
-// stand at the old address.
+// Where each table's bytes lie in the new image, by table (no match for a table that cannot be searched).
+// All tables are searched in one pass over the new image, which a search per table would read once for each.
 CDefinitionUpdater::TableLocations CDefinitionUpdater::LocateTables(const std::vector<std::string>& names) const {
-    std::vector<std::span<const std::uint8_t>> needles;
+    std::vector<dovra::TableRegion> regions;
     std::vector<std::size_t> searched;
     for (std::size_t k = 0; k < names.size(); ++k) {
         const dovra::TableSummary& table = m_oldSummaries.at(names[k]);
         if (Searchable(*this, table)) {
-            needles.push_back(Bytes(m_oldImage, table.baseAddress, table.tableSize));
+            regions.push_back({table.baseAddress, table.tableSize});
             searched.push_back(k);
         }
     }
-    const auto offsets = dovra::FindLowestOffsets(Bytes(m_newImage, 0, m_newImage.size), needles);
+    const auto locations =
+        dovra::FindTables(Bytes(m_oldImage, 0, m_oldImage.size), Bytes(m_newImage, 0, m_newImage.size), regions);
     TableLocations found(names.size());
     for (std::size_t i = 0; i < searched.size(); ++i) {
-        found[searched[i]] = offsets[i];
+        found[searched[i]] = locations[i];
     }
     return found;
 }
@@ -128,7 +127,7 @@ void CDefinitionUpdater::RelocateTables(const std::string& outputFolder, const s
     for (std::size_t k = 0; k < names.size(); ++k) {
         const TablePaths paths{dovra::JoinPath(m_oldFolder, names[k] + ".ini"),
                                dovra::JoinPath(outputFolder, names[k] + ".ini")};
-        RelocateTable(*this, names[k], m_oldSummaries.at(names[k]), paths, found[k]);
+        RelocateTable(*this, names[k], m_oldSummaries.at(names[k]), paths, found[k].lowestMatch);
         Log("");
     }
     // A notice through the prompt; its answer changes nothing.

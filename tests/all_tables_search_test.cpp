@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "bench/generator.h"
-#include "migration/all_tables_search.h"
-#include "migration/anchor_filter.h"
-#include "migration/table_search.h"
+#include "locate/all_tables_search.h"
+#include "locate/anchor_filter.h"
+#include "locate/table_search.h"
 
 namespace dovra {
 namespace {

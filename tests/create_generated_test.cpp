@@ -6,7 +6,7 @@
 #include "bench/generator.h"
 #include "engine/native_path.h"
 #include "engine/path_text.h"
-#include "migration/table_search.h"
+#include "locate/table_search.h"
 #include "support/test_support.h"
 
 // The create command on a generated settings folder of many tables: every table's block in the log, and

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "migration/table_search.h"
+#include "locate/table_search.h"
 
 namespace dovra {
 namespace {

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "migration/haystack_profile.h"
-#include "migration/search_state.h"
+#include "locate/haystack_profile.h"
+#include "locate/search_state.h"
 
 namespace dovra::detail {
 

@@ -1,4 +1,4 @@
-#include "migration/sampled_tier.h"
+#include "locate/sampled_tier.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "migration/anchor_filter.h"
+#include "locate/anchor_filter.h"
 
 #include <algorithm>
 #include <bit>

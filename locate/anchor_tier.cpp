@@ -1,4 +1,4 @@
-#include "migration/anchor_tier.h"
+#include "locate/anchor_tier.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "migration/search_state.h"
+#include "locate/search_state.h"
 
 #include <algorithm>
 #include <cstring>

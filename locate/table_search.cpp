@@ -1,4 +1,4 @@
-#include "migration/table_search.h"
+#include "locate/table_search.h"
 
 #include <array>
 #include <cstring>

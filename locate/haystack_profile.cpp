@@ -1,4 +1,4 @@
-#include "migration/haystack_profile.h"
+#include "locate/haystack_profile.h"
 
 #include <algorithm>
 #include <bit>

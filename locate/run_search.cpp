@@ -1,4 +1,4 @@
-#include "migration/run_search.h"
+#include "locate/run_search.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,9 +4,9 @@
 #include <span>
 #include <vector>
 
-#include "migration/anchor_filter.h"
-#include "migration/haystack_profile.h"
-#include "migration/search_state.h"
+#include "locate/anchor_filter.h"
+#include "locate/haystack_profile.h"
+#include "locate/search_state.h"
 
 namespace dovra::detail {
 

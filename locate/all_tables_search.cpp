@@ -1,15 +1,15 @@
-#include "migration/all_tables_search.h"
+#include "locate/all_tables_search.h"
 
 #include <algorithm>
 #include <system_error>
 #include <thread>
 
-#include "migration/anchor_tier.h"
-#include "migration/haystack_profile.h"
-#include "migration/run_search.h"
-#include "migration/sampled_tier.h"
-#include "migration/search_state.h"
-#include "migration/table_search.h"
+#include "locate/anchor_tier.h"
+#include "locate/haystack_profile.h"
+#include "locate/run_search.h"
+#include "locate/sampled_tier.h"
+#include "locate/search_state.h"
+#include "locate/table_search.h"
 
 namespace dovra {
 namespace {
