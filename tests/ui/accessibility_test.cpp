@@ -75,14 +75,15 @@ void AccessibilityTest::everyControlSaysWhatItIsFor() {
 void AccessibilityTest::pickButtonsNameTheirFieldNotJustOpen() {
     CDovraUpdaterDlg dialog;
     QStringList names;
-    for (const char* button :
-         {"pickOldFolderButton", "pickNewFolderButton", "pickOldBinaryButton", "pickNewBinaryButton"}) {
+    for (const char* button : {"pickOldFolderButton", "pickNewFolderButton", "pickOldBinaryButton",
+                               "pickBaseBinaryButton", "pickNewBinaryButton"}) {
         QCOMPARE(qobject_cast<QPushButton*>(Control(dialog, button))->text(), QStringLiteral("開く"));
         names.append(Speak(Control(dialog, button)).name);
     }
-    QCOMPARE(names,
-             (QStringList{QStringLiteral("旧Dovra設定フォルダを選ぶ"), QStringLiteral("新Dovra設定フォルダを選ぶ"),
-                          QStringLiteral("旧バイナリファイルを選ぶ"), QStringLiteral("新バイナリファイルを選ぶ")}));
+    QCOMPARE(names, (QStringList{
+                        QStringLiteral("旧Dovra設定フォルダを選ぶ"), QStringLiteral("新Dovra設定フォルダを選ぶ"),
+                        QStringLiteral("旧バイナリファイルを選ぶ"), QStringLiteral("無改造の旧バイナリファイルを選ぶ"),
+                        QStringLiteral("新バイナリファイルを選ぶ")}));
     QCOMPARE(Speak(Control(dialog, "oldFolderEdit")).name, QStringLiteral("旧Dovra設定フォルダ"));
     QCOMPARE(Speak(Control(dialog, "newBinaryEdit")).name, QStringLiteral("新バイナリファイル"));
     QCOMPARE(Speak(Control(dialog, "rewriteButton")).name, QStringLiteral("書き換え"));
@@ -95,11 +96,9 @@ void AccessibilityTest::fieldsAreLabelledByTheirGroupBoxes() {
     CDovraUpdaterDlg dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    const QList<std::pair<const char*, const char*>> pairs = {{"oldFolderEdit", "oldFolderGroup"},
-                                                              {"newFolderEdit", "newFolderGroup"},
-                                                              {"oldBinaryEdit", "oldBinaryGroup"},
-                                                              {"newBinaryEdit", "newBinaryGroup"},
-                                                              {"logEdit", "logGroup"}};
+    const QList<std::pair<const char*, const char*>> pairs = {
+        {"oldFolderEdit", "oldFolderGroup"},   {"newFolderEdit", "newFolderGroup"}, {"oldBinaryEdit", "oldBinaryGroup"},
+        {"baseBinaryEdit", "baseBinaryGroup"}, {"newBinaryEdit", "newBinaryGroup"}, {"logEdit", "logGroup"}};
     for (const auto& [field, group] : pairs) {
         QAccessibleInterface* access = QAccessible::queryAccessibleInterface(Control(dialog, field));
         QVERIFY(access != nullptr);
