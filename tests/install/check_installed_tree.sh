@@ -20,7 +20,7 @@ expected=(bin/dovra-updater-cli share/man/man1/dovra-updater-cli.1 share/doc/dov
 if ((dialog)); then
     expected+=(bin/dovra-updater share/applications/dovra-updater.desktop
                share/icons/hicolor/scalable/apps/dovra-updater.svg
-               share/metainfo/io.github.dovraupdater.DovraUpdater.metainfo.xml)
+               share/metainfo/io.github.dovraupdater.dovraupdater.metainfo.xml)
     for size in 16 22 24 32 48 64 128 256; do
         expected+=("share/icons/hicolor/${size}x${size}/apps/dovra-updater.png")
     done
