@@ -11,6 +11,8 @@
 #include "engine/binary_image.h"
 #include "engine/channels.h"
 #include "locate/table_locator.h"
+#include "migration/create_outcome.h"
+#include "migration/table_placement.h"
 
 // The engine: the definitions of the old and the new settings folder, both binary files held whole, the
 // paths as last given and the two channels to the user. A front end sets m_log and m_confirm once, then
@@ -52,6 +54,8 @@ public:
     const std::string& NewFolder() const { return m_newFolder; }
     const std::string& OldBinaryPath() const { return m_oldBinaryPath; }
     const std::string& NewBinaryPath() const { return m_newBinaryPath; }
+    // What the last create command did with each table, in the order of the log; empty until it wrote tables.
+    const std::vector<dovra::TableOutcome>& LastCreateOutcomes() const { return m_lastCreate; }
 
 private:
     dovra::SummaryMap m_oldSummaries;
@@ -70,6 +74,7 @@ private:
     std::string m_newFolder;
     std::string m_oldBinaryPath;
     std::string m_newBinaryPath;
+    std::vector<dovra::TableOutcome> m_lastCreate;
 
     // Create command stages. The search (LocateTables) only reads the images and the old summaries, so it
     // can run on another thread while the name lists are copied.
@@ -77,6 +82,7 @@ private:
     using TableLocations = std::vector<dovra::TableLocation>; // by table, in the order of `names`
     TableLocations LocateTables(const std::vector<std::string>& names) const;
     std::future<TableLocations> StartLocating(const std::vector<std::string>& names) const;
+    dovra::PlacementAnswers AskPlacementQuestions(const TableLocations& found) const;
     void RelocateTables(const std::string& outputFolder, const std::vector<std::string>& names,
-                        const TableLocations& found);
+                        const TableLocations& found, const dovra::PlacementAnswers& answers);
 };
