@@ -73,4 +73,16 @@ extern const char kRecordSizeDiffers[];
 extern const char kEditsBeyondNewTable[];
 extern const char kThreeWaySummary[];
 
+// Create command: several matches, unexpected places, changed tables, the questions and the summary.
+extern const char kSameDataCount[];
+extern const char kSameDataCountAtCap[];
+extern const char kPlaceUndecided[];
+extern const char kUnexpectedPlace[];
+extern const char kSimilarData[];
+extern const char kAlignedMatchQuestion[];
+extern const char kSimilarDataQuestion[];
+extern const char kSummaryHeading[];
+extern const char kSummaryCounts[];
+extern const char kSummaryNeedsCheck[];
+
 } // namespace dovra::text

@@ -19,6 +19,21 @@ using test::Sj;
 
 class CreateGenerated : public ::testing::TestWithParam<bench::DataStyle> {};
 
+// Offsets where every byte of `needle` matches, overlapping ones included, counted up to the cap.
+std::uint32_t CountMatchesNaive(std::span<const std::uint8_t> haystack, std::span<const std::uint8_t> needle) {
+    std::uint32_t count = 0;
+    std::size_t from = 0;
+    while (count < kMatchCountCap && from < haystack.size()) {
+        const std::optional<std::uint32_t> next = FindLowestOffsetNaive(haystack.subspan(from), needle);
+        if (!next) {
+            break;
+        }
+        ++count;
+        from += *next + 1;
+    }
+    return count;
+}
+
 // The log block of one table, from its name line to the empty line that ends it.
 std::vector<std::string> BlockOf(const std::vector<std::string>& log, const std::string& name) {
     auto start = std::find(log.begin(), log.end(), name);
@@ -64,12 +79,42 @@ TEST_P(CreateGenerated, EveryTableIsRelocatedAsThePlainSearchFindsIt) {
             continue;
         }
         EXPECT_EQ(block[3], fmt::format("{}{:08X}{}", Sj(u8"　"), *expected, Sj(u8"にデータ発見。")));
+        // A table that stands at several places says so right after the place used.
+        const std::uint32_t count = CountMatchesNaive(generated.newImage, needle);
+        const bool countLine = block.size() > 4 && block[4].starts_with(Sj(u8"　※同じデータが"));
+        EXPECT_EQ(countLine, count > 1) << table.name;
+        if (count > 1 && count < kMatchCountCap) {
+            EXPECT_EQ(block[4], fmt::format("{}{:d}{}", Sj(u8"　※同じデータが"), count, Sj(u8"か所にあります。")));
+        }
         // The first line of the definition file carries the table's address: where it was found.
         if (*expected == table.oldAddress) {
             EXPECT_EQ(written, bench::DefinitionFileText(table));
         } else {
             EXPECT_EQ(written.substr(0, written.find(',')), fmt::format("{:X}", *expected));
         }
+    }
+
+    // Every table is counted once in the summary, and the records say what the blocks say.
+    const auto& outcomes = engine.LastCreateOutcomes();
+    ASSERT_EQ(outcomes.size(), generated.tables.size());
+    const CreateSummary summary = Summarize(outcomes);
+    EXPECT_EQ(summary.moved + summary.sameAddress + summary.similar + summary.notFound + summary.errors,
+              generated.tables.size());
+    const auto heading = std::find(channels.log.begin(), channels.log.end(), Sj(u8"--- 結果 ---"));
+    ASSERT_EQ(std::distance(heading, channels.log.end()), 3);
+    EXPECT_EQ(
+        heading[1],
+        fmt::format(fmt::runtime(Sj(u8"移動 {:d}　同アドレス {:d}　似たデータ {:d}　見つからず {:d}　エラー {:d}")),
+                    summary.moved, summary.sameAddress, summary.similar, summary.notFound, summary.errors));
+    EXPECT_EQ(heading[2], fmt::format("{}{:d}", Sj(u8"要確認 "), summary.needsCheck));
+    for (const CreateTableRecord& outcome : outcomes) {
+        const std::vector<std::string> block = BlockOf(channels.log, outcome.name);
+        for (const std::string& note : outcome.notes) {
+            EXPECT_NE(std::find(block.begin(), block.end(), note), block.end()) << outcome.name;
+        }
+        const auto logged = std::count_if(block.begin(), block.end(),
+                                          [](const std::string& line) { return line.starts_with(Sj(u8"　※")); });
+        EXPECT_EQ(static_cast<std::size_t>(logged), outcome.notes.size()) << outcome.name;
     }
 }
 

@@ -88,7 +88,10 @@ std::string CreateLog(const std::string& oldFolder = "settings") {
            "　ADDR: 00000060\n"
            "　Size: 12\n"
            "　一致するデータが見つかりませんでした。\n"
-           "\n";
+           "\n"
+           "--- 結果 ---\n"
+           "移動 2　同アドレス 1　似たデータ 0　見つからず 1　エラー 0\n"
+           "要確認 0\n";
 }
 
 // The rewrite's log blocks for the sample, with the item and the character questions answered as given.
