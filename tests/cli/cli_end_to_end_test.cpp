@@ -341,12 +341,14 @@ TEST_F(CliEndToEnd, ABinaryThatDoesNotLoadStopsTheCommandWithStatus1) {
 }
 
 TEST_F(CliEndToEnd, UsageErrorsExitWith2AndTouchNothing) {
-    const std::string usage = "使い方 / usage:\n"
-                              "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--yes]\n"
-                              "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY\n"
-                              "                            [--base UNMODIFIED_OLD_BINARY] [--yes]\n"
-                              "  dovra-updater-cli --help | --version\n"
-                              "詳しくは dovra-updater-cli --help / see dovra-updater-cli --help\n";
+    const std::string usage =
+        "使い方 / usage:\n"
+        "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--report FILE.json] "
+        "[--yes]\n"
+        "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY\n"
+        "                            [--base UNMODIFIED_OLD_BINARY] [--report FILE.json] [--yes]\n"
+        "  dovra-updater-cli --help | --version\n"
+        "詳しくは dovra-updater-cli --help / see dovra-updater-cli --help\n";
     CliRun none = RunCli(Work(), {});
     EXPECT_EQ(none.exitStatus, 2);
     EXPECT_EQ(none.out, "");
