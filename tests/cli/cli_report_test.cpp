@@ -225,6 +225,32 @@ TEST_F(CliReport, CreateReportsEveryTableAsTheLogDoes) {
     EXPECT_EQ(report["summary"]["not_found"], 1);
 }
 
+TEST_F(CliReport, CreateReportsNotesErrorsAndMatchCountsAsTheLogDoes) {
+    // The spells' six bytes a second time at the new binary's end; two tables without records (size 0).
+    std::string newBinary = ReadBytes(Work() / "game_v2.bin");
+    newBinary += ReadBytes(Work() / "game_v1.bin").substr(0x10, 6);
+    WriteBytes(Work() / "game_v2.bin", newBinary);
+    WriteBytes(Work() / "settings" / "beyond.ini", "00001000,x,1,2,0,,,0,,,\r\n");
+    WriteBytes(Work() / "settings" / "zero.ini", "00000000,x,1,2,0,,,0,,,\r\n");
+
+    CliRun run = Run({"create", "settings", "game_v1.bin", "game_v2.bin", "--yes"});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const json report = Report();
+    ExpectCreateReportAsLogged(report, run.out);
+    ExpectAnswersAsOnTheTerminal(report, run);
+    EXPECT_EQ(report["summary"]["errors"], 2);
+    EXPECT_EQ(report["summary"]["needs_check"], 1);
+    for (const json& table : report["tables"]) {
+        if (table["name"] == "呪文") {
+            EXPECT_EQ(table["match_count"], 2);
+            EXPECT_EQ(table["notes"].size(), 2u);
+        }
+        if (table["outcome"] == "error") {
+            EXPECT_TRUE(table["new_address"].is_null()) << table["name"];
+        }
+    }
+}
+
 TEST_F(CliReport, RewriteReportsEveryTableAsTheLogDoes) {
     ASSERT_EQ(RunCli(Work(), {"create", "settings", "game_v1.bin", "game_v2.bin", "--yes"}).exitStatus, 0);
     // Yes to the first table, no to the second: one rewritten, one skipped.
