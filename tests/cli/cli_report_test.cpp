@@ -184,8 +184,11 @@ void ExpectCreateReportAsLogged(const json& report, const std::string& log) {
     EXPECT_EQ(summary["not_found"], counts["not_found"]);
     EXPECT_EQ(summary["errors"], counts["error"]);
     // The log's own summary line carries the same figures.
-    EXPECT_TRUE(
-        Has(log, "移動 " + std::to_string(counts["moved"]) + "　同アドレス " + std::to_string(counts["same_address"])))
+    EXPECT_TRUE(Has(log, "移動 " + std::to_string(counts["moved"]) + "　同アドレス " +
+                             std::to_string(counts["same_address"]) + "　似たデータ " +
+                             std::to_string(counts["similar"]) + "　見つからず " + std::to_string(counts["not_found"]) +
+                             "　エラー " + std::to_string(counts["error"]) + "\n要確認 " +
+                             std::to_string(summary["needs_check"].get<std::size_t>()) + "\n"))
         << log;
 }
 
