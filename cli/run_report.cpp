@@ -1,5 +1,7 @@
 #include "cli/run_report.h"
 
+#include <map>
+
 #include "engine/definition_updater.h"
 #include "engine/encoding.h"
 #include "engine/file_system.h"
@@ -76,7 +78,7 @@ void AddCreateTables(const CDefinitionUpdater& engine, json& report) {
 
 void AddRewriteTables(const CDefinitionUpdater& engine, json& report) {
     json tables = json::array();
-    std::size_t counts[5] = {};
+    std::map<TableOutcome, std::size_t> counts;
     std::uint64_t fields = 0;
     std::uint64_t conflicts = 0;
     for (const RewriteOutcome& table : engine.LastRewrite()) {
@@ -88,15 +90,16 @@ void AddRewriteTables(const CDefinitionUpdater& engine, json& report) {
                           {"outcome", RewriteOutcomeKey(table.outcome)},
                           {"fields_written", table.fieldsWritten},
                           {"conflicts", table.conflicts}});
-        ++counts[static_cast<int>(table.outcome)];
+        ++counts[table.outcome];
         fields += table.fieldsWritten;
         conflicts += table.conflicts;
     }
     report["tables"] = std::move(tables);
+    // Every outcome is counted, 0 included, so a script need not test for missing keys.
     json summary;
     for (TableOutcome outcome : {TableOutcome::kMatch, TableOutcome::kRewritten, TableOutcome::kUnchanged,
                                  TableOutcome::kSkipped, TableOutcome::kError}) {
-        summary[RewriteOutcomeKey(outcome)] = counts[static_cast<int>(outcome)];
+        summary[RewriteOutcomeKey(outcome)] = counts[outcome];
     }
     summary["fields_written"] = fields;
     summary["conflicts"] = conflicts;
