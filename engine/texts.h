@@ -60,6 +60,19 @@ extern const char kAddressConversionFailed[];
 extern const char kDestinationWriteFailed[];
 extern const char kFinished[];
 
+// Three-way rewrite with the unmodified old binary.
+extern const char kBaseBinaryLoadFailed[];
+extern const char kBaseMissesTable[];
+extern const char kBaseUnlikeOldBinary[];
+extern const char kUnchangedByUser[];
+extern const char kOwnChangesQuestion[];
+extern const char kConflictLine4[];
+extern const char kConflictLine2[];
+extern const char kConflictLine1[];
+extern const char kRecordSizeDiffers[];
+extern const char kEditsBeyondNewTable[];
+extern const char kThreeWaySummary[];
+
 // Create command: several matches, unexpected places, changed tables, the questions and the summary.
 extern const char kSameDataCount[];
 extern const char kSameDataCountAtCap[];

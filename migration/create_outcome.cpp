@@ -2,9 +2,9 @@
 
 namespace dovra {
 
-CreateSummary Summarize(std::span<const TableOutcome> outcomes) {
+CreateSummary Summarize(std::span<const CreateTableRecord> outcomes) {
     CreateSummary summary;
-    for (const TableOutcome& table : outcomes) {
+    for (const CreateTableRecord& table : outcomes) {
         switch (table.outcome) {
         case CreateOutcome::Moved:
             ++summary.moved;

@@ -19,7 +19,7 @@ enum class CreateOutcome {
     Error,       // nothing usable written: zero size, outside the old image, or the file could not be written
 };
 
-struct TableOutcome {
+struct CreateTableRecord {
     std::string name; // code page 932
     std::uint32_t oldAddress = 0;
     std::uint32_t size = 0;
@@ -43,6 +43,6 @@ struct CreateSummary {
     std::size_t needsCheck = 0; // tables with at least one ※ line
 };
 
-CreateSummary Summarize(std::span<const TableOutcome> outcomes);
+CreateSummary Summarize(std::span<const CreateTableRecord> outcomes);
 
 } // namespace dovra

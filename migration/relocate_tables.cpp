@@ -96,10 +96,10 @@ dovra::CreateOutcome OutcomeOfPlaced(const dovra::TableSummary& table, const dov
 }
 
 // Logs the table's block and writes its definition file; the record says what became of it.
-dovra::TableOutcome RelocateTable(const CDefinitionUpdater& engine, const std::string& name,
-                                  const dovra::TableSummary& table, const TablePaths& paths,
-                                  const dovra::TableLocation& location, const dovra::PlacementAnswers& answers) {
-    dovra::TableOutcome outcome;
+dovra::CreateTableRecord RelocateTable(const CDefinitionUpdater& engine, const std::string& name,
+                                       const dovra::TableSummary& table, const TablePaths& paths,
+                                       const dovra::TableLocation& location, const dovra::PlacementAnswers& answers) {
+    dovra::CreateTableRecord outcome;
     outcome.name = name;
     outcome.oldAddress = table.baseAddress;
     outcome.size = table.tableSize;
@@ -141,7 +141,7 @@ dovra::TableOutcome RelocateTable(const CDefinitionUpdater& engine, const std::s
     return outcome;
 }
 
-void LogSummary(const CDefinitionUpdater& engine, const std::vector<dovra::TableOutcome>& outcomes) {
+void LogSummary(const CDefinitionUpdater& engine, const std::vector<dovra::CreateTableRecord>& outcomes) {
     const dovra::CreateSummary summary = dovra::Summarize(outcomes);
     engine.Log(text::kSummaryHeading);
     engine.Log(fmt::format(runtime(text::kSummaryCounts), summary.moved, summary.sameAddress, summary.similar,

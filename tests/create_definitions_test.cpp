@@ -162,7 +162,7 @@ TEST_F(CreateDefinitions, TableNotFoundGetsNoDefinitionFileButItsNameListIsCopie
     EXPECT_EQ(SummaryLog(), (std::vector<std::string>{
                                 Sj(u8"移動 0　同アドレス 0　似たデータ 0　見つからず 1　エラー 0"), Sj(u8"要確認 0")}));
     ASSERT_EQ(engine.LastCreateOutcomes().size(), 1u);
-    const TableOutcome& outcome = engine.LastCreateOutcomes()[0];
+    const CreateTableRecord& outcome = engine.LastCreateOutcomes()[0];
     EXPECT_EQ(outcome.name, "a");
     EXPECT_EQ(outcome.oldAddress, 0x1000u);
     EXPECT_EQ(outcome.size, 8u);
@@ -211,7 +211,7 @@ TEST_F(CreateDefinitions, SeveralMatchesThatTheNeighbourhoodCannotTellApartUseTh
     EXPECT_EQ(ReadOutput(u8"a.ini"), "100,HP,2,4,0,,,0,,,\n102,MP,2,,0,,,0,,,\n");
     // The record holds the same notes as the log.
     ASSERT_EQ(engine.LastCreateOutcomes().size(), 1u);
-    const TableOutcome& outcome = engine.LastCreateOutcomes()[0];
+    const CreateTableRecord& outcome = engine.LastCreateOutcomes()[0];
     EXPECT_EQ(outcome.outcome, CreateOutcome::Moved);
     EXPECT_EQ(outcome.newAddress, std::optional<std::uint32_t>(0x100));
     EXPECT_EQ(outcome.matchCount, 2u);
@@ -457,7 +457,7 @@ TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWri
                                 Sj(u8"移動 1　同アドレス 0　似たデータ 0　見つからず 0　エラー 3"), Sj(u8"要確認 0")}));
     const auto& outcomes = engine.LastCreateOutcomes();
     ASSERT_EQ(outcomes.size(), 4u);
-    for (const TableOutcome& outcome : outcomes) {
+    for (const CreateTableRecord& outcome : outcomes) {
         EXPECT_EQ(outcome.outcome, outcome.name == "b" ? CreateOutcome::Moved : CreateOutcome::Error) << outcome.name;
         EXPECT_EQ(outcome.newAddress, std::optional<std::uint32_t>(0x1100)) << outcome.name;
     }

@@ -107,7 +107,7 @@ TEST_P(CreateGenerated, EveryTableIsRelocatedAsThePlainSearchFindsIt) {
         fmt::format(fmt::runtime(Sj(u8"移動 {:d}　同アドレス {:d}　似たデータ {:d}　見つからず {:d}　エラー {:d}")),
                     summary.moved, summary.sameAddress, summary.similar, summary.notFound, summary.errors));
     EXPECT_EQ(heading[2], fmt::format("{}{:d}", Sj(u8"要確認 "), summary.needsCheck));
-    for (const TableOutcome& outcome : outcomes) {
+    for (const CreateTableRecord& outcome : outcomes) {
         const std::vector<std::string> block = BlockOf(channels.log, outcome.name);
         for (const std::string& note : outcome.notes) {
             EXPECT_NE(std::find(block.begin(), block.end(), note), block.end()) << outcome.name;

@@ -134,7 +134,7 @@ TEST(TablePlacement, NoMatchAndNothingSimilarIsNotPlaced) {
 }
 
 TEST(CreateSummary, CountsEveryOutcomeOnceAndTablesWithNotesAsNeedingACheck) {
-    std::vector<TableOutcome> outcomes(7);
+    std::vector<CreateTableRecord> outcomes(7);
     outcomes[0].outcome = CreateOutcome::Moved;
     outcomes[0].notes = {"a", "b"}; // two notes, one table
     outcomes[1].outcome = CreateOutcome::Moved;
