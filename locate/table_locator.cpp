@@ -1,9 +1,107 @@
 #include "locate/table_locator.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "locate/all_tables_search.h"
+#include "locate/image_alignment.h"
 #include "locate/match_count.h"
+#include "locate/similarity.h"
 
 namespace dovra {
+namespace {
+
+using detail::AnchorPair;
+using detail::FillerBytes;
+using detail::ImageAlignment;
+using detail::Neighbourhood;
+
+// Anchors further than this from a table say nothing about it: between them the image may have changed.
+constexpr std::uint32_t kReach = 256u << 10;
+// A single match is unexpected only when it is further than this (or the table's size) from the prediction;
+// nearer, it moved inside its own region.
+constexpr std::uint32_t kUnexpectedDistance = 4096;
+
+bool HoldsAt(std::span<const std::uint8_t> image, std::span<const std::uint8_t> table, std::int64_t offset) {
+    return offset >= 0 && static_cast<std::uint64_t>(offset) + table.size() <= image.size() &&
+           std::memcmp(image.data() + offset, table.data(), table.size()) == 0;
+}
+
+// Whether the old bytes from `from` to `to` stand unchanged in the new image, moved by `shift`.
+bool Unchanged(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage, std::uint64_t from,
+               std::uint64_t to, std::int64_t shift) {
+    const std::int64_t newFrom = static_cast<std::int64_t>(from) + shift;
+    return to <= oldImage.size() && newFrom >= 0 &&
+           static_cast<std::uint64_t>(newFrom) + (to - from) <= newImage.size() &&
+           std::memcmp(oldImage.data() + from, newImage.data() + newFrom, to - from) == 0;
+}
+
+// Where the neighbourhood puts the table: where both sides moved it when they agree; else where one side's
+// anchor and everything from it up to the far end of the table stand unchanged (the edit is on the other
+// side of the table), when exactly one side says so. A table of nothing but filler (zeros, say) between
+// stretches of the same filler has no place of its own: an edit in the filler on either side of it moves
+// it or not, and the bytes cannot tell. It is placed only when everything from one anchor to the other
+// stands unchanged.
+std::optional<std::uint32_t> Predicted(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                                       const TableRegion& table, const Neighbourhood& around, bool allFiller) {
+    const std::uint64_t end = std::uint64_t{table.address} + table.size;
+    const auto fromBefore = [&] {
+        return around.shiftBefore &&
+               Unchanged(oldImage, newImage, table.address - around.distanceBefore - detail::kAnchorLength, end,
+                         *around.shiftBefore);
+    };
+    const auto fromAfter = [&] {
+        return around.shiftAfter && Unchanged(oldImage, newImage, table.address,
+                                              end + around.distanceAfter + detail::kAnchorLength, *around.shiftAfter);
+    };
+    std::optional<std::int64_t> shift;
+    if (around.shiftBefore && around.shiftAfter && *around.shiftBefore == *around.shiftAfter) {
+        if (allFiller && !(fromBefore() && fromAfter())) {
+            return std::nullopt;
+        }
+        shift = around.shiftBefore;
+    } else {
+        const bool before = !allFiller && fromBefore();
+        const bool after = !allFiller && fromAfter();
+        if (before == after) {
+            return std::nullopt;
+        }
+        shift = before ? around.shiftBefore : around.shiftAfter;
+    }
+    const std::int64_t place = std::int64_t{table.address} + *shift;
+    if (place < 0 || static_cast<std::uint64_t>(place) + table.size > newImage.size()) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(place);
+}
+
+// With no prediction the table may have moved with either side, or on its own between two edits; then the
+// unchanged parts of the table itself are anchors. The best agreement among those places decides.
+std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std::span<const std::uint8_t> bytes,
+                                    const TableRegion& table, const Neighbourhood& around,
+                                    const std::optional<std::uint32_t>& predicted, const ImageAlignment& alignment,
+                                    const FillerBytes& filler) {
+    if (predicted) {
+        return detail::FindSimilar(bytes, newImage, *predicted, filler);
+    }
+    std::vector<std::int64_t> shifts = alignment.ShiftsInside(table.address, table.size);
+    for (const auto& side : {around.shiftBefore, around.shiftAfter}) {
+        if (side && std::find(shifts.begin(), shifts.end(), *side) == shifts.end()) {
+            shifts.push_back(*side);
+        }
+    }
+    std::optional<SimilarMatch> best;
+    for (std::int64_t shift : shifts) {
+        const std::optional<SimilarMatch> found =
+            detail::FindSimilar(bytes, newImage, std::int64_t{table.address} + shift, filler);
+        if (found && (!best || found->percent > best->percent)) {
+            best = found;
+        }
+    }
+    return best;
+}
+
+} // namespace
 
 std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
                                       std::span<const TableRegion> tables) {
@@ -14,10 +112,33 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
     }
     const std::vector<std::optional<std::uint32_t>> lowest = FindLowestOffsets(newImage, needles);
     const std::vector<std::uint32_t> counts = detail::CountMatches(newImage, needles, lowest, kMatchCountCap);
+    std::vector<AnchorPair> known;
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        if (counts[i] == 1 && tables[i].size >= detail::kAnchorLength) {
+            known.push_back({tables[i].address, *lowest[i]});
+        }
+    }
+    const ImageAlignment alignment(oldImage, newImage, std::move(known));
+    const FillerBytes filler(newImage);
     std::vector<TableLocation> locations(tables.size());
     for (std::size_t i = 0; i < tables.size(); ++i) {
-        locations[i].lowestMatch = lowest[i];
-        locations[i].matchCount = counts[i];
+        TableLocation& location = locations[i];
+        location.lowestMatch = lowest[i];
+        location.matchCount = counts[i];
+        const Neighbourhood around = alignment.Around(tables[i].address, tables[i].size, kReach);
+        location.predicted =
+            Predicted(oldImage, newImage, tables[i], around, detail::InformativeBytes(needles[i], filler) == 0);
+        if (counts[i] > 1) {
+            if (location.predicted && HoldsAt(newImage, needles[i], *location.predicted)) {
+                location.alignedMatch = location.predicted;
+            }
+        } else if (counts[i] == 1 && location.predicted) {
+            const std::uint64_t distance =
+                *lowest[i] > *location.predicted ? *lowest[i] - *location.predicted : *location.predicted - *lowest[i];
+            location.unexpectedPlace = distance > std::max(kUnexpectedDistance, tables[i].size);
+        } else if (counts[i] == 0) {
+            location.similar = Similar(newImage, needles[i], tables[i], around, location.predicted, alignment, filler);
+        }
     }
     return locations;
 }
