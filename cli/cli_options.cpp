@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include <string_view>
+
 #include <fmt/format.h>
 
 #include "cli/cli_texts.h"
@@ -10,15 +12,28 @@ namespace {
 struct Split {
     std::vector<std::string> positional;
     std::vector<std::string> options;
+    std::vector<std::string> basePaths; // one per --base given
+    bool baseWithoutPath = false;
 };
+
+constexpr std::string_view kBaseOption = "--base";
 
 // Options and positional arguments in their own order; everything after "--" is positional, and so is a
 // lone "-" (a file may well be named that).
 Split SplitArguments(const std::vector<std::string>& arguments) {
     Split split;
     bool optionsEnded = false;
-    for (const auto& argument : arguments) {
-        if (!optionsEnded && argument == "--") {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (!optionsEnded && argument == kBaseOption) {
+            if (i + 1 < arguments.size()) {
+                split.basePaths.push_back(arguments[++i]);
+            } else {
+                split.baseWithoutPath = true;
+            }
+        } else if (!optionsEnded && argument.starts_with(std::string(kBaseOption) + "=")) {
+            split.basePaths.push_back(argument.substr(kBaseOption.size() + 1));
+        } else if (!optionsEnded && argument == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
             split.options.push_back(argument);
@@ -57,6 +72,14 @@ std::variant<CliOptions, UsageError> ParseArguments(const std::vector<std::strin
         }
         options.assumeYes = true;
     }
+    // An empty path is refused rather than taken as "no base": a script's unset variable would otherwise
+    // turn a three-way rewrite into a plain one that overwrites the update's changes.
+    if (split.baseWithoutPath || (split.basePaths.size() == 1 && split.basePaths.front().empty())) {
+        return UsageError{kBaseWithoutPath};
+    }
+    if (split.basePaths.size() > 1) {
+        return UsageError{kBaseGivenTwice};
+    }
     if (split.positional.empty()) {
         return UsageError{kNoCommand};
     }
@@ -77,9 +100,16 @@ std::variant<CliOptions, UsageError> ParseArguments(const std::vector<std::strin
     }
     const auto& p = split.positional;
     if (options.command == Command::kCreate) {
-        options.paths = CommandPaths{p[1], std::string(), p[2], p[3]};
+        options.paths = CommandPaths{p[1], std::string(), p[2], p[3], std::string()};
     } else {
-        options.paths = CommandPaths{p[1], p[2], p[3], p[4]};
+        options.paths = CommandPaths{p[1], p[2], p[3], p[4], std::string()};
+    }
+    if (!split.basePaths.empty()) {
+        // The create command searches the old binary, which must be the unmodified one already.
+        if (options.command != Command::kRewrite) {
+            return UsageError{kBaseForRewriteOnly};
+        }
+        options.paths.baseBinary = split.basePaths.front();
     }
     return options;
 }

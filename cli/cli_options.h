@@ -16,6 +16,7 @@ struct CommandPaths {
     std::string newFolder; // rewrite only
     std::string oldBinary;
     std::string newBinary;
+    std::string baseBinary; // rewrite only, and only with --base: the unmodified old binary
 };
 
 struct CliOptions {
@@ -29,7 +30,8 @@ struct UsageError {
 };
 
 // `arguments` without the program name. --help and --version win wherever they stand; "--" ends the
-// options, so a path may begin with "-".
+// options, so a path may begin with "-". --base takes the next argument (or the text after "--base=") as
+// its path, whatever it begins with.
 std::variant<CliOptions, UsageError> ParseArguments(const std::vector<std::string>& arguments);
 
 } // namespace dovra::cli

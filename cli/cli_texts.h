@@ -9,7 +9,8 @@ inline constexpr char kProgramName[] = "dovra-updater-cli";
 inline constexpr char kSynopsis[] =
     "使い方 / usage:\n"
     "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--yes]\n"
-    "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY [--yes]\n"
+    "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY\n"
+    "                            [--base UNMODIFIED_OLD_BINARY] [--yes]\n"
     "  dovra-updater-cli --help | --version\n";
 
 inline constexpr char kHelpDetails[] =
@@ -24,6 +25,16 @@ inline constexpr char kHelpDetails[] =
     "         Copies each old table's data into the new binary where the new settings folder places it,\n"
     "         field by field, and writes NEW_BINARY.new. The input files are never written.\n"
     "\n"
+    "--base UNMODIFIED_OLD_BINARY\n"
+    "         rewrite で、改造前の旧バイナリファイルを指定します。自分で変更した項目だけを書き写し、\n"
+    "         更新で変わった項目は新バイナリのまま残します。自分と更新の両方が違う値に変えた項目\n"
+    "         (競合) は自分の値を書き、ログに3つの値を示します。明らかに別のファイルなら、何も書かずに\n"
+    "         読み込みを失敗とします。\n"
+    "         For rewrite: the old binary as it was before the user's edits. Only fields the user changed\n"
+    "         are carried; fields the update changed keep the new binary's values. A field both changed\n"
+    "         differently (a conflict) gets the user's value and a log line with all three values. A file\n"
+    "         that plainly is not the unmodified old binary is refused (status 1) before anything is written.\n"
+    "\n"
     "--yes    すべての質問に「はい」と答えます (標準入力は読みません)。\n"
     "         Answers yes to every question without reading standard input.\n"
     "\n"
@@ -34,7 +45,7 @@ inline constexpr char kHelpDetails[] =
     "\n"
     "終了ステータス / exit status:\n"
     "  0  コマンドが最後まで実行されました / the command ran to its end (whatever the answers)\n"
-    "  1  バイナリファイルを読み込めませんでした / a binary file could not be loaded\n"
+    "  1  バイナリファイルを読み込めませんでした / a binary file could not be loaded (or --base was refused)\n"
     "  2  使い方の誤り、または表せないパス / usage error, or a path code page 932 cannot represent\n"
     "  3  出力を書き込めませんでした / an output could not be written (NEW_BINARY.new, the _NEW folder)\n";
 
@@ -45,6 +56,9 @@ inline constexpr char kNoCommand[] = "コマンドがありません / no comman
 inline constexpr char kUnknownCommand[] = "不明なコマンドです: {} / unknown command";
 inline constexpr char kUnknownOption[] = "不明なオプションです: {} / unknown option";
 inline constexpr char kWrongPathCount[] = "{0}にはパスが{1}個必要です ({2}個指定) / {0} takes {1} paths, {2} given";
+inline constexpr char kBaseWithoutPath[] = "--base にはパスが必要です / --base needs a path";
+inline constexpr char kBaseGivenTwice[] = "--base は1回だけ指定できます / --base may be given once";
+inline constexpr char kBaseForRewriteOnly[] = "--base は rewrite でのみ使えます / --base is for rewrite only";
 inline constexpr char kUnrepresentablePath[] =
     "パスをコードページ932 (Shift_JIS) で正確に表せません: {} / the path has no exact code page 932 form";
 

@@ -32,6 +32,12 @@ bool LoadBinaries(const CommandPaths& paths, CDefinitionUpdater& engine) {
         ShowMessageBox(text::kNewBinaryLoadFailed);
         return false;
     }
+    if (paths.baseBinary.empty()) {
+        engine.ClearBaseBinary();
+    } else if (!engine.LoadBaseBinary(paths.baseBinary)) {
+        ShowMessageBox(text::kBaseBinaryLoadFailed);
+        return false;
+    }
     return true;
 }
 
@@ -43,7 +49,8 @@ std::variant<CommandPaths, UsageError> ToEnginePaths(Command command, const Comm
     if (!Convert(utf8Paths.oldFolder, converted.oldFolder, refused) ||
         (command == Command::kRewrite && !Convert(utf8Paths.newFolder, converted.newFolder, refused)) ||
         !Convert(utf8Paths.oldBinary, converted.oldBinary, refused) ||
-        !Convert(utf8Paths.newBinary, converted.newBinary, refused)) {
+        !Convert(utf8Paths.newBinary, converted.newBinary, refused) ||
+        (!utf8Paths.baseBinary.empty() && !Convert(utf8Paths.baseBinary, converted.baseBinary, refused))) {
         return UsageError{fmt::format(fmt::runtime(kUnrepresentablePath), refused)};
     }
     return converted;

@@ -1,5 +1,8 @@
 #include "engine/definition_updater.h"
 
+#include "engine/message_box.h"
+#include "rewrite/base_check.h"
+
 namespace {
 
 bool LoadBinary(std::string_view path, dovra::BinaryImage& image, std::string& pathMember) {
@@ -17,6 +20,25 @@ bool CDefinitionUpdater::LoadOldBinary(std::string_view path) {
 
 bool CDefinitionUpdater::LoadNewBinary(std::string_view path) {
     return LoadBinary(path, m_newImage, m_newBinaryPath);
+}
+
+bool CDefinitionUpdater::LoadBaseBinary(std::string_view path) {
+    if (!LoadBinary(path, m_baseImage, m_baseBinaryPath)) {
+        return false;
+    }
+    // A wrong file picked here would have the rewrite carry its differences as the user's own edits, so it
+    // is refused before anything is written.
+    if (auto mismatch = dovra::BaseMismatch(m_oldSummaries, m_oldImage, m_baseImage)) {
+        m_baseImage.Clear();
+        dovra::ShowMessageBox(*mismatch);
+        return false;
+    }
+    return true;
+}
+
+void CDefinitionUpdater::ClearBaseBinary() {
+    m_baseImage.Clear();
+    m_baseBinaryPath.clear();
 }
 
 void CDefinitionUpdater::Log(std::string_view line) const {

@@ -11,11 +11,13 @@
 #include "engine/binary_image.h"
 #include "engine/channels.h"
 #include "locate/table_locator.h"
+#include "rewrite/rewrite_outcome.h"
 
 // The engine: the definitions of the old and the new settings folder, both binary files held whole, the
 // paths as last given and the two channels to the user. A front end sets m_log and m_confirm once, then
 // for each command calls the loads in a fixed order and the command:
-//   rewrite: LoadOldSettings, LoadNewSettings, LoadOldBinary, LoadNewBinary (each binary load that fails
+//   rewrite: LoadOldSettings, LoadNewSettings, LoadOldBinary, LoadNewBinary, then LoadBaseBinary when the
+//            user gave the unmodified old binary or ClearBaseBinary when not (each binary load that fails
 //            ends the click with its message), Rewrite;
 //   create:  LoadOldSettings, LoadOldBinary, LoadNewBinary, CreateDefinitions.
 // All text, paths included, is code page 932.
@@ -32,8 +34,15 @@ public:
     // True when the file was read whole; the image is empty after a failure.
     bool LoadOldBinary(std::string_view path);
     bool LoadNewBinary(std::string_view path);
+    // The unmodified old binary, for a rewrite that carries only the user's own changes. Loaded after the
+    // old settings folder and the old binary, since it is checked against them: a file that plainly is
+    // not the old binary's unmodified form is refused with a message box, and the image is empty after
+    // any failure. ClearBaseBinary gives the plain rewrite.
+    bool LoadBaseBinary(std::string_view path);
+    void ClearBaseBinary();
 
-    // False only when the output file could not be written (the failure is logged).
+    // False only when the output file could not be written (the failure is logged). With a base binary
+    // loaded, a field is carried only where the user changed it; without, every differing field is.
     bool Rewrite();
     // False when an image is empty or the output folder cannot be had.
     bool CreateDefinitions();
@@ -52,6 +61,10 @@ public:
     const std::string& NewFolder() const { return m_newFolder; }
     const std::string& OldBinaryPath() const { return m_oldBinaryPath; }
     const std::string& NewBinaryPath() const { return m_newBinaryPath; }
+    const dovra::BinaryImage& BaseImage() const { return m_baseImage; }
+    const std::string& BaseBinaryPath() const { return m_baseBinaryPath; }
+    // What the last Rewrite did with each table, in the order of its log.
+    const dovra::RewriteOutcomes& LastRewrite() const { return m_lastRewrite; }
 
 private:
     dovra::SummaryMap m_oldSummaries;
@@ -70,6 +83,9 @@ private:
     std::string m_newFolder;
     std::string m_oldBinaryPath;
     std::string m_newBinaryPath;
+    dovra::BinaryImage m_baseImage; // empty: the plain rewrite
+    std::string m_baseBinaryPath;
+    dovra::RewriteOutcomes m_lastRewrite;
 
     // Create command stages. The search (LocateTables) only reads the images and the old summaries, so it
     // can run on another thread while the name lists are copied.

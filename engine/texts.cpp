@@ -59,4 +59,21 @@ const char kAddressConversionFailed[] = "　{}の{}行目のアドレス「{}」
 const char kDestinationWriteFailed[] = "　{}の書き込みに失敗しました";
 const char kFinished[] = "完了しました";
 
+// Three-way rewrite with the unmodified old binary.
+const char kBaseBinaryLoadFailed[] = "無改造の旧バイナリファイルの読み込みに失敗しました";
+const char kBaseMissesTable[] = "{}のデータ（{:08X}から{:d} Byte）が無改造の旧バイナリファイルに収まりません。"
+                                "無改造の旧バイナリファイルとして正しいファイルを選んでいるか確かめてください。";
+const char kBaseUnlikeOldBinary[] = "無改造の旧バイナリファイルが旧バイナリファイルと大きく違います"
+                                    "（{:d}個のテーブルのうち{:d}個でデータの半分を超える部分が違います）。"
+                                    "無改造の旧バイナリファイルとして正しいファイルを選んでいるか確かめてください。";
+const char kUnchangedByUser[] = "　変更なし";
+const char kOwnChangesQuestion[] = "{}のデータに、自分で変更した部分が{:d}/{:d} Byteあります。書き写しますか？";
+const char kConflictLine4[] = "　[{:08X}]:{}の{}は更新でも変わっています {:08X} -> {:08X}（元 {:08X}）";
+const char kConflictLine2[] = "　[{:08X}]:{}の{}は更新でも変わっています {:04X} -> {:04X}（元 {:04X}）";
+const char kConflictLine1[] = "　[{:08X}]:{}の{}は更新でも変わっています {:02X} -> {:02X}（元 {:02X}）";
+const char kRecordSizeDiffers[] = "　レコードサイズが違うため、項目ごとに自分の変更を選び出せません";
+const char kEditsBeyondNewTable[] = "　新しいテーブルにないレコードでの変更{:d} Byteは書き写しません";
+const char kThreeWaySummary[] = "自分の変更を書き写したテーブル: {:d}、書き換えた項目: {:d}、競合: {:d}、"
+                                "スキップしたテーブル: {:d}（うちエラー: {:d}）";
+
 } // namespace dovra::text

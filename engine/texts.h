@@ -60,4 +60,17 @@ extern const char kAddressConversionFailed[];
 extern const char kDestinationWriteFailed[];
 extern const char kFinished[];
 
+// Three-way rewrite with the unmodified old binary.
+extern const char kBaseBinaryLoadFailed[];
+extern const char kBaseMissesTable[];
+extern const char kBaseUnlikeOldBinary[];
+extern const char kUnchangedByUser[];
+extern const char kOwnChangesQuestion[];
+extern const char kConflictLine4[];
+extern const char kConflictLine2[];
+extern const char kConflictLine1[];
+extern const char kRecordSizeDiffers[];
+extern const char kEditsBeyondNewTable[];
+extern const char kThreeWaySummary[];
+
 } // namespace dovra::text

@@ -1,5 +1,6 @@
 // The rewrite command over fuzzed settings folders "old/" and "new/" and binaries "old.bin" and
-// "new.bin", every question answered yes. After each run: the inputs are unchanged; a reported success
+// "new.bin" (and, when the input holds one, the unmodified old binary "base.bin" for the three-way
+// rewrite), every question answered yes. After each run: the inputs are unchanged; a reported success
 // left a complete "new.bin.new" of the new binary's size, a reported failure left whatever stood there
 // before; no temporary file is left behind.
 #include <cstddef>
@@ -66,6 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine.LoadNewSettings(scratch.Engine("new"));
     if (!engine.LoadOldBinary(scratch.Engine("old.bin")) || !engine.LoadNewBinary(scratch.Engine("new.bin"))) {
         return 0;
+    }
+    if (std::filesystem::exists(scratch.Path() / "base.bin")) {
+        if (!engine.LoadBaseBinary(scratch.Engine("base.bin"))) {
+            return 0;
+        }
+    } else {
+        engine.ClearBaseBinary();
     }
     const std::uint32_t newBinarySize = engine.NewImage().size;
     const bool written = engine.Rewrite();

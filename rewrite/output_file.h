@@ -12,8 +12,9 @@ std::string OutputPathFor(const std::string& newBinaryPath);
 
 // Writes the whole image to `outputPath` and tells the user, through the prompt and then the log, either
 // where it went or that it failed. Only a complete file ever replaces what stood at the path, and a file
-// that is `oldBinaryPath` itself is never replaced. False on failure.
+// that is `oldBinaryPath` or `baseBinaryPath` (empty when none was given) itself is never replaced. False
+// on failure.
 bool WriteRewrittenBinary(const CDefinitionUpdater& engine, const BinaryImage& image, const std::string& outputPath,
-                          const std::string& oldBinaryPath);
+                          const std::string& oldBinaryPath, const std::string& baseBinaryPath = {});
 
 } // namespace dovra

@@ -44,6 +44,7 @@ CDovraUpdaterDlg::CDovraUpdaterDlg(QWidget* parent)
     m_oldFolderEdit = m_ui->oldFolderEdit;
     m_newFolderEdit = m_ui->newFolderEdit;
     m_oldBinaryEdit = m_ui->oldBinaryEdit;
+    m_baseBinaryEdit = m_ui->baseBinaryEdit;
     m_newBinaryEdit = m_ui->newBinaryEdit;
     m_logEdit = m_ui->logEdit;
     m_logPane = std::make_unique<dovra::LogPane>(*m_logEdit);
@@ -66,6 +67,8 @@ CDovraUpdaterDlg::CDovraUpdaterDlg(QWidget* parent)
             [this] { Pick(*m_newFolderEdit, dovra::PickerKind::Folder); });
     connect(m_ui->pickOldBinaryButton, &QPushButton::clicked, this,
             [this] { Pick(*m_oldBinaryEdit, dovra::PickerKind::File); });
+    connect(m_ui->pickBaseBinaryButton, &QPushButton::clicked, this,
+            [this] { Pick(*m_baseBinaryEdit, dovra::PickerKind::File); });
     connect(m_ui->pickNewBinaryButton, &QPushButton::clicked, this,
             [this] { Pick(*m_newBinaryEdit, dovra::PickerKind::File); });
     // The About entry: the window's context menu and F1 everywhere, and the system menu on Windows.
@@ -106,11 +109,12 @@ std::optional<std::array<std::string, N>> CDovraUpdaterDlg::EnginePaths(const st
 }
 
 void CDovraUpdaterDlg::OnRewriteClicked() {
-    const auto paths = EnginePaths<4>({m_oldFolderEdit, m_newFolderEdit, m_oldBinaryEdit, m_newBinaryEdit});
+    const auto paths =
+        EnginePaths<5>({m_oldFolderEdit, m_newFolderEdit, m_oldBinaryEdit, m_newBinaryEdit, m_baseBinaryEdit});
     if (!paths) {
         return;
     }
-    const auto& [oldFolder, newFolder, oldBinary, newBinary] = *paths;
+    const auto& [oldFolder, newFolder, oldBinary, newBinary, baseBinary] = *paths;
     dovra::LogPane::Batch logBatch(*m_logPane);
     m_updater.LoadOldSettings(oldFolder);
     m_updater.LoadNewSettings(newFolder);
@@ -122,11 +126,27 @@ void CDovraUpdaterDlg::OnRewriteClicked() {
         ShowEngineMessage(dovra::text::kNewBinaryLoadFailed);
         return;
     }
+    if (!LoadBaseBinary(baseBinary)) {
+        return;
+    }
     m_updater.Rewrite();
 }
 
+bool CDovraUpdaterDlg::LoadBaseBinary(const std::string& path) {
+    if (path.empty()) {
+        m_updater.ClearBaseBinary();
+        return true;
+    }
+    if (!m_updater.LoadBaseBinary(path)) {
+        ShowEngineMessage(dovra::text::kBaseBinaryLoadFailed);
+        return false;
+    }
+    return true;
+}
+
 void CDovraUpdaterDlg::OnCreateClicked() {
-    // The new settings folder plays no part in creating definitions; its field is not even read.
+    // The new settings folder and the unmodified old binary play no part in creating definitions; their
+    // fields are not even read.
     const auto paths = EnginePaths<3>({m_oldFolderEdit, m_oldBinaryEdit, m_newBinaryEdit});
     if (!paths) {
         return;

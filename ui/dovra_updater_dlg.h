@@ -18,10 +18,10 @@ namespace Ui {
 class CDovraUpdaterDlg;
 }
 
-// The tool's one window: four path fields, the two commands, the log pane and the About box. It owns the
-// engine and is the engine's voice: log lines go to the log pane, questions to OK/Cancel boxes, the engine's
-// messages to OK boxes. Everything runs on the UI thread; a command runs to its end inside its button's
-// handler, and every box it opens is modal, so no second command can start meanwhile.
+// The tool's one window: five path fields (the fifth, the unmodified old binary, optional), the two commands, the log
+// pane and the About box. It owns the engine and is the engine's voice: log lines go to the log pane, questions to
+// OK/Cancel boxes, the engine's messages to OK boxes. Everything runs on the UI thread; a command runs to its end
+// inside its button's handler, and every box it opens is modal, so no second command can start meanwhile.
 class CDovraUpdaterDlg : public QDialog {
     Q_OBJECT
 
@@ -29,7 +29,7 @@ public:
     explicit CDovraUpdaterDlg(QWidget* parent = nullptr);
     ~CDovraUpdaterDlg() override;
 
-    // Replaces the folder and file pickers of the four "開く" buttons (tests answer in their place).
+    // Replaces the folder and file pickers of the five "開く" buttons (tests answer in their place).
     void SetPathPicker(dovra::PathPicker picker);
 
     const CDefinitionUpdater& Updater() const { return m_updater; }
@@ -40,6 +40,9 @@ protected:
 private:
     void OnRewriteClicked();
     void OnCreateClicked();
+    // The unmodified old binary when its field holds a path, the plain rewrite when it is empty; false
+    // (after both messages) when the file does not load or is refused.
+    bool LoadBaseBinary(const std::string& path);
     void Pick(CDropEdit& field, dovra::PickerKind kind);
     void ShowAbout();
 
@@ -63,6 +66,7 @@ private:
     CDropEdit* m_oldFolderEdit = nullptr;
     CDropEdit* m_newFolderEdit = nullptr;
     CDropEdit* m_oldBinaryEdit = nullptr;
+    CDropEdit* m_baseBinaryEdit = nullptr;
     CDropEdit* m_newBinaryEdit = nullptr;
     CDefinitionUpdater m_updater;
     QPlainTextEdit* m_logEdit = nullptr;

@@ -238,6 +238,49 @@ TEST_F(CliEndToEnd, RewriteTakesEachPipedAnswerInTurn) {
               Patched(Example(u8"game_v2.bin"), {{0x30, '\xE7'}, {0x31, '\x03'}, {0x3C, '\x14'}}));
 }
 
+TEST_F(CliEndToEnd, RewriteWithBaseCarriesOnlyTheUsersEditsAndSumsThemUp) {
+    WriteNewSettings();
+    // The sample's update left the edited fields alone, so the same fields are carried; the spells, which
+    // the user never edited, ask nothing, and the questions count the user's own changes.
+    CliRun run = RunCli(Work(), {"rewrite", "settings", "settings_NEW", "game_v1_edited.bin", "game_v2.bin", "--base",
+                                 "game_v1.bin", "--yes"});
+    EXPECT_EQ(run.exitStatus, 0);
+    std::string log = RewriteLog(true, true, "");
+    log.replace(log.find("　新旧データ一致 "), std::string_view("　新旧データ一致 ").size(), "　変更なし");
+    log.replace(
+        log.rfind('\n'), 1,
+        "自分の変更を書き写したテーブル: 2、書き換えた項目: 3、競合: 0、スキップしたテーブル: 1（うちエラー: 1）\n" +
+            kOutputWritten + "\n");
+    EXPECT_EQ(run.out, log);
+    EXPECT_EQ(run.err, "アイテムのデータに、自分で変更した部分が1/24 Byteあります。書き写しますか？ [y/N] y\n"
+                       "キャラクターのデータに、自分で変更した部分が3/24 Byteあります。書き写しますか？ [y/N] y\n" +
+                           kOutputWritten + " [y/N] y\n");
+    EXPECT_EQ(Read(u8"game_v2.bin.new"),
+              Patched(Example(u8"game_v2.bin"), {{0x30, '\xE7'}, {0x31, '\x03'}, {0x3C, '\x14'}, {0x80, '\x01'}}));
+    ExpectInputsUntouched();
+}
+
+TEST_F(CliEndToEnd, ABaseThatDoesNotLoadOrIsNotTheOldBinaryStopsWithStatus1) {
+    WriteNewSettings();
+    WriteBytes(Work() / "other.bin", std::string(256, '\x5A'));
+    const std::string checkFile = "無改造の旧バイナリファイルとして正しいファイルを選んでいるか確かめてください。\n";
+    const std::string loadFailed = "無改造の旧バイナリファイルの読み込みに失敗しました\n";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"missing.bin", "ファイルを開けませんでした。\n" + loadFailed},
+        {"other.bin", "無改造の旧バイナリファイルが旧バイナリファイルと大きく違います（4個のテーブルのうち4個でデータの"
+                      "半分を超える部分が違います）。" +
+                          checkFile + loadFailed},
+    };
+    for (const auto& [base, err] : cases) {
+        CliRun run = RunCli(Work(), {"rewrite", "settings", "settings_NEW", "game_v1_edited.bin", "game_v2.bin",
+                                     "--base", base, "--yes"});
+        EXPECT_EQ(run.exitStatus, 1) << base;
+        EXPECT_EQ(run.out, "") << base;
+        EXPECT_EQ(run.err, err) << base;
+    }
+    EXPECT_FALSE(fs::exists(Work() / "game_v2.bin.new"));
+}
+
 TEST_F(CliEndToEnd, ALogLineKeepsItsOwnLineEnd) {
     WriteNewSettings();
     // An old binary that ends inside the enemies' table: the range error text carries its own CR LF.
@@ -295,12 +338,12 @@ TEST_F(CliEndToEnd, ABinaryThatDoesNotLoadStopsTheCommandWithStatus1) {
 }
 
 TEST_F(CliEndToEnd, UsageErrorsExitWith2AndTouchNothing) {
-    const std::string usage =
-        "使い方 / usage:\n"
-        "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--yes]\n"
-        "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY [--yes]\n"
-        "  dovra-updater-cli --help | --version\n"
-        "詳しくは dovra-updater-cli --help / see dovra-updater-cli --help\n";
+    const std::string usage = "使い方 / usage:\n"
+                              "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--yes]\n"
+                              "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY\n"
+                              "                            [--base UNMODIFIED_OLD_BINARY] [--yes]\n"
+                              "  dovra-updater-cli --help | --version\n"
+                              "詳しくは dovra-updater-cli --help / see dovra-updater-cli --help\n";
     CliRun none = RunCli(Work(), {});
     EXPECT_EQ(none.exitStatus, 2);
     EXPECT_EQ(none.out, "");
@@ -362,6 +405,7 @@ TEST_F(CliEndToEnd, HelpAndVersionGoToStandardOutput) {
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_EQ(help.out.rfind("使い方 / usage:\n", 0), 0u);
     EXPECT_NE(help.out.find("  3  出力を書き込めませんでした"), std::string::npos);
+    EXPECT_NE(help.out.find("--base UNMODIFIED_OLD_BINARY\n"), std::string::npos);
     EXPECT_EQ(help.err, "");
     EXPECT_FALSE(fs::exists(Work() / "settings_NEW"));
 }

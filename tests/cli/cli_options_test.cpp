@@ -77,5 +77,25 @@ TEST(CliOptions, MalformedCommandLinesAreUsageErrors) {
               "createにはパスが3個必要です (4個指定) / create takes 3 paths, 4 given");
 }
 
+TEST(CliOptions, BaseTakesTheNextArgumentForRewriteOnly) {
+    CliOptions options = Parsed({"rewrite", "--base", "-v1.bin", "old", "new", "old.bin", "new.bin"});
+    EXPECT_EQ(options.paths.baseBinary, "-v1.bin");
+    EXPECT_EQ(options.paths.oldFolder, "old");
+    EXPECT_EQ(options.paths.newBinary, "new.bin");
+    EXPECT_EQ(Parsed({"rewrite", "old", "new", "old.bin", "new.bin", "--base=無改造.bin"}).paths.baseBinary,
+              "無改造.bin");
+    EXPECT_EQ(Parsed({"rewrite", "old", "new", "old.bin", "new.bin"}).paths.baseBinary, "");
+
+    EXPECT_EQ(Refused({"rewrite", "old", "new", "old.bin", "new.bin", "--base"}),
+              "--base にはパスが必要です / --base needs a path");
+    // An empty path would silently give the plain rewrite.
+    EXPECT_EQ(Refused({"rewrite", "old", "new", "old.bin", "new.bin", "--base="}),
+              "--base にはパスが必要です / --base needs a path");
+    EXPECT_EQ(Refused({"rewrite", "--base", "a", "old", "new", "old.bin", "new.bin", "--base", "b"}),
+              "--base は1回だけ指定できます / --base may be given once");
+    EXPECT_EQ(Refused({"create", "old", "old.bin", "new.bin", "--base", "v1.bin"}),
+              "--base は rewrite でのみ使えます / --base is for rewrite only");
+}
+
 } // namespace
 } // namespace dovra::cli

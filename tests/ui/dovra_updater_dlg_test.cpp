@@ -1,3 +1,4 @@
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QLabel>
@@ -24,6 +25,7 @@ namespace {
 const QString kCannotOpen = QStringLiteral("ファイルを開けませんでした。");
 const QString kOldFailed = QStringLiteral("旧バイナリファイルの読み込みに失敗しました");
 const QString kNewFailed = QStringLiteral("新バイナリファイルの読み込みに失敗しました");
+const QString kBaseFailed = QStringLiteral("無改造の旧バイナリファイルの読み込みに失敗しました");
 
 CDropEdit* Field(const QWidget& dialog, const char* name) {
     auto* field = dialog.findChild<CDropEdit*>(QLatin1String(name));
@@ -69,6 +71,9 @@ private slots:
     void rewriteLoadsEverythingInOrder();
     void rewriteStopsAtAnOldBinaryThatFails();
     void rewriteStopsAtANewBinaryThatFails();
+    void rewriteLoadsTheBaseBinaryLastAndCarriesOnlyOwnChanges();
+    void emptyBaseFieldGivesThePlainRewrite();
+    void rewriteStopsAtABaseBinaryThatFails();
     void createNeverReadsTheNewSettingsFolder();
     void createStopsAtABinaryThatFails();
     void unrepresentablePathIsRefusedBeforeAnyLoad();
@@ -87,18 +92,24 @@ void DovraUpdaterDlgTest::controlsFollowTheTemplate() {
     QCOMPARE(Button(dialog, "rewriteButton")->text(), QStringLiteral("書き換え"));
     QCOMPARE(Button(dialog, "createButton")->text(), QStringLiteral("Dovra作成"));
     QCOMPARE(Button(dialog, "quitButton")->text(), QStringLiteral("終了"));
-    for (const char* name :
-         {"pickOldFolderButton", "pickNewFolderButton", "pickOldBinaryButton", "pickNewBinaryButton"}) {
+    for (const char* name : {"pickOldFolderButton", "pickNewFolderButton", "pickOldBinaryButton",
+                             "pickBaseBinaryButton", "pickNewBinaryButton"}) {
         QCOMPARE(Button(dialog, name)->text(), QStringLiteral("開く"));
     }
     QStringList titles;
-    for (const char* name : {"oldFolderGroup", "newFolderGroup", "oldBinaryGroup", "newBinaryGroup", "logGroup"}) {
+    for (const char* name :
+         {"oldFolderGroup", "newFolderGroup", "oldBinaryGroup", "baseBinaryGroup", "newBinaryGroup", "logGroup"}) {
         titles.append(dialog.findChild<QGroupBox*>(QLatin1String(name))->title());
     }
     // "&&" shows as one "&", as in the original template.
-    QCOMPARE(titles, (QStringList{QStringLiteral("旧Dovra設定フォルダ( D&&D可)"), QStringLiteral("新Dovra設定フォルダ"),
-                                  QStringLiteral("旧バイナリファイル"), QStringLiteral("新バイナリファイル"),
-                                  QStringLiteral("ログ")}));
+    QCOMPARE(titles,
+             (QStringList{QStringLiteral("旧Dovra設定フォルダ( D&&D可)"), QStringLiteral("新Dovra設定フォルダ"),
+                          QStringLiteral("旧バイナリファイル"), QStringLiteral("無改造の旧バイナリファイル（任意）"),
+                          QStringLiteral("新バイナリファイル"), QStringLiteral("ログ")}));
+    // The optional field says what it is for; the field itself shows the group's tip.
+    const QString tip = dialog.findChild<QGroupBox*>(QStringLiteral("baseBinaryGroup"))->toolTip();
+    QVERIFY(tip.contains(QStringLiteral("自分で変更した項目だけを書き写し")));
+    QVERIFY(Field(dialog, "baseBinaryEdit")->toolTip().isEmpty());
 
     QVERIFY(Button(dialog, "rewriteButton")->isDefault());
     QVERIFY(!LogEdit(dialog)->isReadOnly());
@@ -110,14 +121,15 @@ void DovraUpdaterDlgTest::controlsFollowTheTemplate() {
     // Focus starts on the first tab stop and Tab walks the template's order.
     QStringList order;
     QWidget* widget = QApplication::focusWidget();
-    for (int i = 0; i < 12 && widget != nullptr; ++i) {
+    for (int i = 0; i < 14 && widget != nullptr; ++i) {
         order.append(widget->objectName());
         QTest::keyClick(widget, Qt::Key_Tab);
         widget = QApplication::focusWidget();
     }
-    QCOMPARE(order, (QStringList{"rewriteButton", "quitButton", "oldFolderEdit", "pickOldFolderButton", "newFolderEdit",
-                                 "pickNewFolderButton", "oldBinaryEdit", "pickOldBinaryButton", "newBinaryEdit",
-                                 "pickNewBinaryButton", "logEdit", "createButton"}));
+    QCOMPARE(order,
+             (QStringList{"rewriteButton", "quitButton", "oldFolderEdit", "pickOldFolderButton", "newFolderEdit",
+                          "pickNewFolderButton", "oldBinaryEdit", "pickOldBinaryButton", "baseBinaryEdit",
+                          "pickBaseBinaryButton", "newBinaryEdit", "pickNewBinaryButton", "logEdit", "createButton"}));
     QCOMPARE(QApplication::focusWidget(), Button(dialog, "rewriteButton"));
 }
 
@@ -183,6 +195,7 @@ void DovraUpdaterDlgTest::pickersFillTheirFields() {
     const QList<std::pair<const char*, const char*>> pairs = {{"pickOldFolderButton", "oldFolderEdit"},
                                                               {"pickNewFolderButton", "newFolderEdit"},
                                                               {"pickOldBinaryButton", "oldBinaryEdit"},
+                                                              {"pickBaseBinaryButton", "baseBinaryEdit"},
                                                               {"pickNewBinaryButton", "newBinaryEdit"}};
     for (const auto& [button, field] : pairs) {
         Field(dialog, field)->setText(QStringLiteral("前の値"));
@@ -196,13 +209,14 @@ void DovraUpdaterDlgTest::pickersFillTheirFields() {
         QCOMPARE(Field(dialog, field)->text(), QStringLiteral("/選んだ/") + QLatin1String(field));
     }
     using K = dovra::PickerKind;
-    QCOMPARE(asked, (QList<K>{K::Folder, K::Folder, K::Folder, K::Folder, K::File, K::File, K::File, K::File}));
-    QCOMPARE(parents, QList<QWidget*>(8, &dialog));
+    QCOMPARE(asked, (QList<K>{K::Folder, K::Folder, K::Folder, K::Folder, K::File, K::File, K::File, K::File, K::File,
+                              K::File}));
+    QCOMPARE(parents, QList<QWidget*>(10, &dialog));
 }
 
 void DovraUpdaterDlgTest::dropsFillEveryField() {
     CDovraUpdaterDlg dialog;
-    for (const char* name : {"oldFolderEdit", "newFolderEdit", "oldBinaryEdit", "newBinaryEdit"}) {
+    for (const char* name : {"oldFolderEdit", "newFolderEdit", "oldBinaryEdit", "baseBinaryEdit", "newBinaryEdit"}) {
         CDropEdit* field = Field(dialog, name);
         field->setText(QStringLiteral("前の値"));
         QMimeData mime;
@@ -277,6 +291,86 @@ void DovraUpdaterDlgTest::rewriteStopsAtANewBinaryThatFails() {
     QVERIFY(!dialog.Updater().NewImage().IsLoaded());
 }
 
+// One 2-byte table at 0 in both folders; old.bin is the user's, base.bin the unmodified one.
+void WriteThreeWayFiles(const Fixture& files) {
+    for (const QString& folder : {QStringLiteral("旧設定"), QStringLiteral("新設定")}) {
+        files.Write(folder + QStringLiteral("/表.ini"), QByteArray("0,a,1,2,0,,,0,,,\n1,b,1,,0,,,0,,,\n"));
+        files.Write(folder + QStringLiteral("/表.idn"), QByteArray("r\n"));
+    }
+    files.Write(QStringLiteral("base.bin"), QByteArray("\x01\x02\x00\x00", 4));
+    files.Write(QStringLiteral("old.bin"), QByteArray("\x01\x09\x00\x00", 4)); // the user changed b
+    files.Write(QStringLiteral("new.bin"), QByteArray("\x07\x02\x00\x00", 4)); // the update changed a
+}
+
+void FillRewritePaths(CDovraUpdaterDlg& dialog, const Fixture& files) {
+    Field(dialog, "oldFolderEdit")->setText(files.Path(QStringLiteral("旧設定")));
+    Field(dialog, "newFolderEdit")->setText(files.Path(QStringLiteral("新設定")));
+    Field(dialog, "oldBinaryEdit")->setText(files.Path(QStringLiteral("old.bin")));
+    Field(dialog, "newBinaryEdit")->setText(files.Path(QStringLiteral("new.bin")));
+}
+
+void DovraUpdaterDlgTest::rewriteLoadsTheBaseBinaryLastAndCarriesOnlyOwnChanges() {
+    Fixture files;
+    WriteThreeWayFiles(files);
+    CDovraUpdaterDlg dialog;
+    FillRewritePaths(dialog, files);
+    Field(dialog, "baseBinaryEdit")->setText(files.Path(QStringLiteral("base.bin")));
+
+    ModalScript boxes;
+    Button(dialog, "rewriteButton")->click();
+    QCOMPARE(boxes.Texts().first(),
+             QStringLiteral("表のデータに、自分で変更した部分が1/2 Byteあります。書き写しますか？"));
+    QCOMPARE(dialog.Updater().BaseBinaryPath(), Sj(files.Path(QStringLiteral("base.bin"))));
+    // The update's change to a stays; the user's change to b is carried.
+    QCOMPARE(files.Read(QStringLiteral("new.bin.new")), QByteArray("\x07\x09\x00\x00", 4));
+    QVERIFY(LogEdit(dialog)->toPlainText().contains(QStringLiteral("自分の変更を書き写したテーブル: 1")));
+}
+
+void DovraUpdaterDlgTest::emptyBaseFieldGivesThePlainRewrite() {
+    Fixture files;
+    WriteThreeWayFiles(files);
+    CDovraUpdaterDlg dialog;
+    FillRewritePaths(dialog, files);
+    // A base from an earlier click is forgotten once the field is emptied.
+    Field(dialog, "baseBinaryEdit")->setText(files.Path(QStringLiteral("base.bin")));
+    {
+        ModalScript boxes;
+        Button(dialog, "rewriteButton")->click();
+    }
+    Field(dialog, "baseBinaryEdit")->clear();
+    LogEdit(dialog)->clear();
+    ModalScript boxes;
+    Button(dialog, "rewriteButton")->click();
+    QCOMPARE(boxes.Texts().first(), QStringLiteral("表のデータに2/2 Byteの違いがあります。上書きしますか？"));
+    QVERIFY(!dialog.Updater().BaseImage().IsLoaded());
+    QCOMPARE(files.Read(QStringLiteral("new.bin.new")), QByteArray("\x01\x09\x00\x00", 4));
+    QVERIFY(!LogEdit(dialog)->toPlainText().contains(QStringLiteral("自分の変更を書き写したテーブル")));
+}
+
+void DovraUpdaterDlgTest::rewriteStopsAtABaseBinaryThatFails() {
+    Fixture files;
+    WriteThreeWayFiles(files);
+    files.Write(QStringLiteral("short.bin"), QByteArray("\x01", 1));
+    CDovraUpdaterDlg dialog;
+    FillRewritePaths(dialog, files);
+    const QList<std::pair<QString, QString>> cases = {
+        {QStringLiteral("無い.bin"), kCannotOpen},
+        {QStringLiteral("short.bin"),
+         QStringLiteral("表のデータ（00000000から2 Byte）が無改造の旧バイナリファイルに収まりません。"
+                        "無改造の旧バイナリファイルとして正しいファイルを選んでいるか確かめてください。")},
+    };
+    for (const auto& [base, cause] : cases) {
+        Field(dialog, "baseBinaryEdit")->setText(files.Path(base));
+        ModalScript boxes;
+        Button(dialog, "rewriteButton")->click();
+        QCOMPARE(boxes.Texts(), (QStringList{cause, kBaseFailed}));
+        QVERIFY(!dialog.Updater().BaseImage().IsLoaded());
+    }
+    // Nothing was written and nothing logged.
+    QVERIFY(!QFileInfo::exists(files.Path(QStringLiteral("new.bin.new"))));
+    QCOMPARE(LogEdit(dialog)->toPlainText(), QString());
+}
+
 void DovraUpdaterDlgTest::createNeverReadsTheNewSettingsFolder() {
     Fixture files;
     const QString oldBad = WriteUnparsableTable(files, QStringLiteral("旧設定"));
@@ -288,6 +382,8 @@ void DovraUpdaterDlgTest::createNeverReadsTheNewSettingsFolder() {
     Field(dialog, "oldFolderEdit")->setText(files.Path(QStringLiteral("旧設定")));
     Field(dialog, "oldBinaryEdit")->setText(files.Path(QStringLiteral("旧.bin")));
     Field(dialog, "newBinaryEdit")->setText(files.Path(QStringLiteral("新.bin")));
+    // Neither is the unmodified old binary's field, whatever it holds.
+    Field(dialog, "baseBinaryEdit")->setText(QStringLiteral("/caf\u00e9/無い.bin"));
     for (const QString& newFolder : {files.Path(QStringLiteral("新設定")), QStringLiteral("/caf\u00e9")}) {
         Field(dialog, "newFolderEdit")->setText(newFolder);
         ModalScript boxes;
@@ -298,6 +394,7 @@ void DovraUpdaterDlgTest::createNeverReadsTheNewSettingsFolder() {
         QVERIFY(!boxes.Texts().join('\n').contains(QStringLiteral("新設定")));
         QVERIFY(!boxes.Texts().join('\n').contains(QStringLiteral("caf")));
         QCOMPARE(dialog.Updater().NewFolder(), std::string());
+        QCOMPARE(dialog.Updater().BaseBinaryPath(), std::string());
         QVERIFY(dialog.Updater().OldImage().IsLoaded());
         QVERIFY(dialog.Updater().NewImage().IsLoaded());
     }

@@ -1,0 +1,30 @@
+#include "rewrite/field_layout.h"
+
+namespace dovra {
+
+std::uint32_t FieldWidthAt(const DefinitionTable& layout, std::uint32_t recordSize, std::uint32_t position,
+                           std::uint32_t regionSize) {
+    const std::uint32_t offset = position % recordSize;
+    std::uint32_t width = 1;
+    if (offset < layout.entries.size()) {
+        // Only the exact texts mark wider fields: "04" or "4 " are 1-byte widths.
+        const std::string& text = layout.entries[offset].widthText;
+        width = text == "4" ? 4 : text == "2" ? 2 : 1;
+    }
+    return width > regionSize - position ? 1 : width;
+}
+
+std::uint32_t LittleEndianValue(std::span<const std::uint8_t> bytes) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        value |= std::uint32_t{bytes[i]} << (8 * i);
+    }
+    return value;
+}
+
+const std::string& NameAt(const std::vector<std::string>& names, std::uint32_t index) {
+    static const std::string kNone;
+    return index < names.size() ? names[index] : kNone;
+}
+
+} // namespace dovra
