@@ -151,11 +151,15 @@ std::vector<AnchorPair> KeepChains(const std::vector<AnchorPair>& chain) {
 } // namespace
 
 ImageAlignment::ImageAlignment(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                               std::vector<AnchorPair> known) {
+                               std::vector<AnchorPair> known, unsigned threads) {
     std::vector<Sample> oldSamples;
     std::vector<Sample> newSamples;
     bool sampled = false;
-    if (std::thread::hardware_concurrency() != 1 && oldImage.size() + newImage.size() >= (std::size_t{8} << 20)) {
+    // A thread costs more than sampling a few MiB.
+    const bool twoThreads = threads == 0 ? std::thread::hardware_concurrency() != 1 &&
+                                               oldImage.size() + newImage.size() >= (std::size_t{8} << 20)
+                                         : threads >= 2;
+    if (twoThreads) {
         try {
             std::thread helper([&] { newSamples = UniqueSamples(newImage); });
             oldSamples = UniqueSamples(oldImage);

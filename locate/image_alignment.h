@@ -29,8 +29,9 @@ class ImageAlignment {
 public:
     // `known` are places already known to be unique in both images (tables found exactly once); they join
     // the sampled anchors. Linear in the images' sizes whatever the data; the same on one thread or two.
+    // `threads` 0 lets large images be sampled on two threads when the machine has them.
     ImageAlignment(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                   std::vector<AnchorPair> known);
+                   std::vector<AnchorPair> known, unsigned threads = 0);
 
     // The kept anchors nearest to [oldOffset, oldOffset + size) on either side, outside it, within `reach`.
     Neighbourhood Around(std::uint32_t oldOffset, std::uint32_t size, std::uint32_t reach) const;

@@ -1,6 +1,7 @@
 #include "locate/similarity.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace dovra::detail {
 namespace {
@@ -26,6 +27,60 @@ Agreement Agree(std::span<const std::uint8_t> table, const std::uint8_t* place, 
         }
     }
     return agreement;
+}
+
+std::uint32_t Word(const std::uint8_t* bytes) {
+    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+           std::uint32_t{bytes[3]} << 24;
+}
+
+// Pointers into the binary change by the distance the bytes they point to moved: in a table of pointers
+// every pointer to one region changes by the same amount. Words (little-endian, at one of the four
+// phases) that differ by the amount most of them share count as agreeing, when enough of the words that
+// differ share it that it is no coincidence. Returns the informative bytes of those words that differ from the old
+// ones.
+std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::uint8_t* place,
+                                const FillerBytes& filler) {
+    std::uint32_t best = 0;
+    std::vector<std::uint32_t> deltas;
+    for (std::size_t phase = 0; phase < 4 && phase + 4 <= table.size(); ++phase) {
+        deltas.clear();
+        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
+            const std::uint32_t before = Word(table.data() + at);
+            const std::uint32_t after = Word(place + at);
+            if (before != after) {
+                deltas.push_back(after - before);
+            }
+        }
+        std::sort(deltas.begin(), deltas.end());
+        std::uint32_t delta = 0;
+        std::size_t shared = 0;
+        for (std::size_t i = 0; i < deltas.size();) {
+            std::size_t j = i + 1;
+            while (j < deltas.size() && deltas[j] == deltas[i]) {
+                ++j;
+            }
+            if (j - i > shared) {
+                shared = j - i;
+                delta = deltas[i];
+            }
+            i = j;
+        }
+        if (shared < kMinimumMovedPointers || shared * kMovedPointerShare < deltas.size()) {
+            continue;
+        }
+        std::uint32_t bytes = 0;
+        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
+            const std::uint32_t before = Word(table.data() + at);
+            if (Word(place + at) - before == delta) {
+                for (std::size_t k = at; k < at + 4; ++k) {
+                    bytes += !filler.IsFiller(table[k]) && place[k] != table[k] ? 1 : 0;
+                }
+            }
+        }
+        best = std::max(best, bytes);
+    }
+    return best;
 }
 
 } // namespace
@@ -70,7 +125,8 @@ std::optional<SimilarMatch> FindSimilar(std::span<const std::uint8_t> table, std
     if (!best) {
         return std::nullopt;
     }
-    const Agreement agreement = Agree(table, newImage.data() + *best, table.size(), filler);
+    Agreement agreement = Agree(table, newImage.data() + *best, table.size(), filler);
+    agreement.agreeing += MovedPointerBytes(table, newImage.data() + *best, filler);
     if (agreement.informative < kMinimumInformative ||
         std::uint64_t{agreement.agreeing} * 100 < std::uint64_t{kSimilarPercent} * agreement.informative) {
         return std::nullopt;

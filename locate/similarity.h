@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -23,9 +24,14 @@ private:
 };
 
 // A stretch is similar when at least kMinimumInformative of the table's bytes are not filler, and at least
-// kSimilarPercent percent of those agree; the percent given is that agreement (rounded down, at most 99).
+// kSimilarPercent percent of those agree (equal, or in a pointer moved by the amount the table's pointers
+// share); the percent given is that agreement (rounded down, at most 99).
 inline constexpr std::uint32_t kMinimumInformative = 16;
 inline constexpr std::uint32_t kSimilarPercent = 70;
+// Pointers that changed by one shared amount count as agreeing when at least this many words, and one in
+// kMovedPointerShare of the words that changed, share it.
+inline constexpr std::size_t kMinimumMovedPointers = 4;
+inline constexpr std::size_t kMovedPointerShare = 8;
 // Moves inside a region: how far from a predicted place a changed table is looked for.
 inline constexpr std::uint32_t kSimilarWindow = 64;
 

@@ -36,37 +36,58 @@ bool Unchanged(std::span<const std::uint8_t> oldImage, std::span<const std::uint
            std::memcmp(oldImage.data() + from, newImage.data() + newFrom, to - from) == 0;
 }
 
-// Where the neighbourhood puts the table: where both sides moved it when they agree; else where one side's
-// anchor and everything from it up to the far end of the table stand unchanged (the edit is on the other
-// side of the table), when exactly one side says so. A table of nothing but filler (zeros, say) between
-// stretches of the same filler has no place of its own: an edit in the filler on either side of it moves
-// it or not, and the bytes cannot tell. It is placed only when everything from one anchor to the other
-// stands unchanged.
+// Where the neighbourhood puts the table: where one side's anchor and everything from it up to the far end
+// of the table stand unchanged (an edit, if any, is on the other side of the table); where both sides moved
+// it by one distance; nowhere when the sides disagree and the bytes cannot tell which one the table went
+// with. A table of nothing but filler (zeros, say) has no place of its own inside a stretch of the same
+// filler: an edit in that stretch moves it or not, and the bytes cannot tell. Such a table is placed by the
+// whole stretch, which must stand unchanged together with the byte that ends it on the far side.
 std::optional<std::uint32_t> Predicted(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                                       const TableRegion& table, const Neighbourhood& around, bool allFiller) {
+                                       const TableRegion& table, const Neighbourhood& around, const FillerBytes& filler,
+                                       bool allFiller) {
     const std::uint64_t end = std::uint64_t{table.address} + table.size;
-    const auto fromBefore = [&] {
-        return around.shiftBefore &&
-               Unchanged(oldImage, newImage, table.address - around.distanceBefore - detail::kAnchorLength, end,
-                         *around.shiftBefore);
-    };
-    const auto fromAfter = [&] {
-        return around.shiftAfter && Unchanged(oldImage, newImage, table.address,
-                                              end + around.distanceAfter + detail::kAnchorLength, *around.shiftAfter);
-    };
+    const std::uint64_t beforeFrom = table.address - std::uint64_t{around.distanceBefore} - detail::kAnchorLength;
+    const std::uint64_t afterTo = end + around.distanceAfter + detail::kAnchorLength;
+    std::uint64_t beforeTo = end;
+    std::uint64_t afterFrom = table.address;
+    bool beforeBounded = true;
+    bool afterBounded = true;
+    if (allFiller) {
+        // The stretch may run on past an anchor (a table found once may begin with zeros), but no further
+        // than kReach: a stretch of filler without an end in reach places nothing.
+        const std::uint64_t lowest = table.address > kReach ? table.address - kReach : 0;
+        const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kReach);
+        std::uint64_t from = table.address;
+        while (from > lowest && filler.IsFiller(oldImage[from - 1])) {
+            --from;
+        }
+        std::uint64_t to = end;
+        while (to < highest && filler.IsFiller(oldImage[to])) {
+            ++to;
+        }
+        beforeBounded = to < highest;
+        afterBounded = from > lowest && from > 0;
+        beforeTo = std::max(to + 1, end);
+        afterFrom = from > 0 ? from - 1 : 0;
+    }
+    const bool before =
+        around.shiftBefore && beforeBounded && Unchanged(oldImage, newImage, beforeFrom, beforeTo, *around.shiftBefore);
+    const bool after =
+        around.shiftAfter && afterBounded && Unchanged(oldImage, newImage, afterFrom, afterTo, *around.shiftAfter);
+    const bool agree = around.shiftBefore && around.shiftAfter && *around.shiftBefore == *around.shiftAfter;
     std::optional<std::int64_t> shift;
-    if (around.shiftBefore && around.shiftAfter && *around.shiftBefore == *around.shiftAfter) {
-        if (allFiller && !(fromBefore() && fromAfter())) {
+    if (before && after) {
+        if (!agree) {
             return std::nullopt;
         }
         shift = around.shiftBefore;
-    } else {
-        const bool before = !allFiller && fromBefore();
-        const bool after = !allFiller && fromAfter();
-        if (before == after) {
-            return std::nullopt;
-        }
+    } else if (before || after) {
         shift = before ? around.shiftBefore : around.shiftAfter;
+    } else if (agree && !allFiller) {
+        // The table itself changed, or bytes were inserted and as many deleted between the anchors.
+        shift = around.shiftBefore;
+    } else {
+        return std::nullopt;
     }
     const std::int64_t place = std::int64_t{table.address} + *shift;
     if (place < 0 || static_cast<std::uint64_t>(place) + table.size > newImage.size()) {
@@ -127,7 +148,7 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
         location.matchCount = counts[i];
         const Neighbourhood around = alignment.Around(tables[i].address, tables[i].size, kReach);
         location.predicted =
-            Predicted(oldImage, newImage, tables[i], around, detail::InformativeBytes(needles[i], filler) == 0);
+            Predicted(oldImage, newImage, tables[i], around, filler, detail::InformativeBytes(needles[i], filler) == 0);
         if (counts[i] > 1) {
             if (location.predicted && HoldsAt(newImage, needles[i], *location.predicted)) {
                 location.alignedMatch = location.predicted;
