@@ -125,15 +125,22 @@ std::optional<SimilarMatch> FindSimilar(std::span<const std::uint8_t> table, std
     if (!best) {
         return std::nullopt;
     }
-    Agreement agreement = Agree(table, newImage.data() + *best, table.size(), filler);
-    agreement.agreeing += MovedPointerBytes(table, newImage.data() + *best, filler);
-    if (agreement.informative < kMinimumInformative ||
-        std::uint64_t{agreement.agreeing} * 100 < std::uint64_t{kSimilarPercent} * agreement.informative) {
+    const std::optional<std::uint32_t> percent = AgreementPercent(table, newImage.data() + *best, filler);
+    if (!percent || *percent < kSimilarPercent) {
         return std::nullopt;
     }
-    const std::uint32_t percent = std::min<std::uint32_t>(
-        99, static_cast<std::uint32_t>(std::uint64_t{agreement.agreeing} * 100 / agreement.informative));
-    return SimilarMatch{static_cast<std::uint32_t>(*best), percent};
+    // 100 would read as an exact match, which this is not.
+    return SimilarMatch{static_cast<std::uint32_t>(*best), std::min<std::uint32_t>(*percent, 99)};
+}
+
+std::optional<std::uint32_t> AgreementPercent(std::span<const std::uint8_t> table, const std::uint8_t* place,
+                                              const FillerBytes& filler) {
+    Agreement agreement = Agree(table, place, table.size(), filler);
+    if (agreement.informative < kMinimumInformative) {
+        return std::nullopt;
+    }
+    agreement.agreeing += MovedPointerBytes(table, place, filler);
+    return static_cast<std::uint32_t>(std::uint64_t{agreement.agreeing} * 100 / agreement.informative);
 }
 
 } // namespace dovra::detail

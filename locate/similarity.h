@@ -39,6 +39,11 @@ inline constexpr std::uint32_t kSimilarWindow = 64;
 std::optional<SimilarMatch> FindSimilar(std::span<const std::uint8_t> table, std::span<const std::uint8_t> newImage,
                                         std::int64_t base, const FillerBytes& filler);
 
+// The agreement of the table's bytes with the same number of bytes at `place`, in percent rounded down;
+// nullopt when fewer than kMinimumInformative of the table's bytes are not filler.
+std::optional<std::uint32_t> AgreementPercent(std::span<const std::uint8_t> table, const std::uint8_t* place,
+                                              const FillerBytes& filler);
+
 // Table bytes that are not filler.
 std::uint32_t InformativeBytes(std::span<const std::uint8_t> table, const FillerBytes& filler);
 

@@ -1,6 +1,7 @@
 #include "locate/table_locator.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "locate/all_tables_search.h"
@@ -96,6 +97,33 @@ std::optional<std::uint32_t> Predicted(std::span<const std::uint8_t> oldImage, s
     return static_cast<std::uint32_t>(place);
 }
 
+// Where the anchors nearest to the table, however far, put it when the only match lies outside the stretch
+// between them: the table would have moved across bytes that kept their order, which a table kept with its
+// neighbourhood does not do (a removed table's bytes standing elsewhere by chance do). The place given is
+// the one the nearer anchor's move gives.
+std::optional<std::uint32_t> OutOfOrder(const ImageAlignment& alignment, const TableRegion& table, std::uint32_t match,
+                                        std::uint64_t newSize) {
+    const Neighbourhood bounds = alignment.Around(table.address, table.size, UINT32_MAX);
+    const std::int64_t address = table.address;
+    const std::int64_t end = address + table.size;
+    const std::int64_t lowest = bounds.shiftBefore ? address - bounds.distanceBefore + *bounds.shiftBefore : 0;
+    const std::int64_t highest = bounds.shiftAfter ? end + bounds.distanceAfter + *bounds.shiftAfter - table.size
+                                                   : static_cast<std::int64_t>(newSize) - table.size;
+    if (!bounds.shiftBefore && !bounds.shiftAfter) {
+        return std::nullopt;
+    }
+    if (match >= lowest && match <= highest) {
+        return std::nullopt;
+    }
+    const bool nearerBefore =
+        bounds.shiftBefore && (!bounds.shiftAfter || bounds.distanceBefore <= bounds.distanceAfter);
+    const std::int64_t place = address + (nearerBefore ? *bounds.shiftBefore : *bounds.shiftAfter);
+    if (place < 0 || place + table.size > static_cast<std::int64_t>(newSize)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(place);
+}
+
 // With no prediction the table may have moved with either side, or on its own between two edits; then the
 // unchanged parts of the table itself are anchors. The best agreement among those places decides.
 std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std::span<const std::uint8_t> bytes,
@@ -157,6 +185,9 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
             const std::uint64_t distance =
                 *lowest[i] > *location.predicted ? *lowest[i] - *location.predicted : *location.predicted - *lowest[i];
             location.unexpectedPlace = distance > std::max(kUnexpectedDistance, tables[i].size);
+        } else if (counts[i] == 1) {
+            location.predicted = OutOfOrder(alignment, tables[i], *lowest[i], newImage.size());
+            location.unexpectedPlace = location.predicted.has_value();
         } else if (counts[i] == 0) {
             location.similar = Similar(newImage, needles[i], tables[i], around, location.predicted, alignment, filler);
         }
