@@ -9,9 +9,12 @@
 namespace dovra::detail {
 namespace {
 
-constexpr std::uint64_t kSampleHash = 0x9E3779B97F4A7C15ull;
-// About one place in 64 is sampled: some anchors every few hundred bytes of informative data.
-constexpr int kSampleBits = 6;
+// About one place in this many starts a sampled gram: anchors every KiB or so, few enough to sort quickly.
+constexpr std::uint64_t kSampleSpacing = 1024;
+// Grams start at the bytes of a few rare values, each found by one memchr pass over the image.
+constexpr std::size_t kMaximumTriggers = 3;
+// Large images are profiled at this stride; small ones at every byte.
+constexpr std::size_t kProfileStride = 61;
 // Places whose gram repeats within this many samples are repeats of a pattern, never unique.
 constexpr std::size_t kRecentSamples = 16;
 // Anchors kept only in runs of this many that moved by one distance: a lone unique gram can be chance.
@@ -34,39 +37,135 @@ bool IsRun(std::uint64_t word) {
     return word == (word & 0xFF) * 0x0101010101010101ull;
 }
 
-// Places chosen by their own bytes, so the same bytes are chosen in both images wherever they stand; runs
-// of one value (padding, zero tables) are never chosen. Sorted by gram, and only grams that occur once.
-std::vector<Sample> UniqueSamples(std::span<const std::uint8_t> image) {
-    std::vector<Sample> samples;
-    if (image.size() < kAnchorLength) {
-        return samples;
+// Where grams are sampled. Usually at the bytes of a few rare values: values rarer than one in kSampleSpacing, the most
+// common of them first, until together they reach about that share; where every value is more common than that (packed
+// or random data), the rarest one. Chosen from one image and used for both, so that the same bytes are sampled in both
+// wherever they stand.
+struct SamplePlan {
+    std::vector<std::uint8_t> triggers;
+    // Mostly zeros: grams start where a zero stretch ends (one in 2^clusterBits of those places, chosen by
+    // the gram's bytes), as rare values alone would leave too few anchors.
+    bool zeroClusters = false;
+    int clusterBits = 0;
+};
+
+constexpr std::uint64_t kSampleHash = 0x9E3779B97F4A7C15ull;
+
+SamplePlan ChoosePlan(std::span<const std::uint8_t> image) {
+    SamplePlan plan;
+    const std::size_t stride = image.size() >= kProfileStride * (std::size_t{1} << 16) ? kProfileStride : 1;
+    std::array<std::uint64_t, 256> counts{};
+    std::uint64_t total = 0;
+    std::uint64_t clusterStarts = 0;
+    for (std::size_t i = 0; i < image.size(); i += stride) {
+        ++counts[image[i]];
+        ++total;
+        clusterStarts += i > 0 && image[i] != 0 && image[i - 1] == 0 ? 1 : 0;
     }
-    samples.reserve(image.size() >> (kSampleBits + 1));
-    std::array<std::size_t, kRecentSamples> recent{};
-    std::size_t recentCount = 0;
-    const std::uint8_t* data = image.data();
-    const std::size_t last = image.size() - kAnchorLength;
-    for (std::size_t pos = 0; pos <= last; ++pos) {
-        const std::uint64_t low = Load(data + pos);
-        if ((low * kSampleHash) >> (64 - kSampleBits) != 0 || IsRun(low)) {
+    if (total != 0 && counts[0] * 10 >= total * 9) {
+        plan.zeroClusters = true;
+        while ((clusterStarts >> plan.clusterBits) * kSampleSpacing > total * 2) {
+            ++plan.clusterBits;
+        }
+        return plan;
+    }
+    std::vector<std::uint8_t> values;
+    for (std::size_t value = 0; value < 256; ++value) {
+        if (counts[value] != 0) {
+            values.push_back(static_cast<std::uint8_t>(value));
+        }
+    }
+    std::sort(values.begin(), values.end(),
+              [&](std::uint8_t a, std::uint8_t b) { return counts[a] != counts[b] ? counts[a] > counts[b] : a < b; });
+    std::vector<std::uint8_t>& triggers = plan.triggers;
+    std::uint64_t share = 0;
+    for (std::uint8_t value : values) {
+        if (counts[value] * kSampleSpacing > total) {
             continue;
         }
-        const std::uint64_t high = Load(data + pos + 8);
+        if (triggers.size() == kMaximumTriggers || share * kSampleSpacing >= total) {
+            break;
+        }
+        triggers.push_back(value);
+        share += counts[value];
+    }
+    if (triggers.empty() && !values.empty()) {
+        triggers.push_back(values.back());
+    }
+    return plan;
+}
+
+// Grams chosen by their own bytes, so that the same bytes are chosen in both images wherever they stand;
+// runs of one value (padding, zero tables) are never chosen. Sorted by gram, and only grams that occur once.
+class Sampler {
+public:
+    explicit Sampler(std::span<const std::uint8_t> image) : m_data(image.data()) {}
+
+    // A new stream of places in ascending order: repeats are looked for among the recent ones of a stream.
+    void Restart() { m_recentCount = 0; }
+
+    void Add(std::size_t pos, std::uint64_t low) {
+        if (IsRun(low)) {
+            return;
+        }
+        const std::uint64_t high = Load(m_data + pos + 8);
         bool repeated = false;
-        for (std::size_t k = 0; k < std::min(recentCount, kRecentSamples); ++k) {
-            Sample& earlier = samples[recent[k]];
+        for (std::size_t k = 0; k < std::min(m_recentCount, kRecentSamples); ++k) {
+            Sample& earlier = m_samples[m_recent[k]];
             if (earlier.low == low && earlier.high == high) {
                 earlier.repeated = true;
                 repeated = true;
             }
         }
         if (repeated) {
-            continue;
+            return;
         }
-        recent[recentCount % kRecentSamples] = samples.size();
-        ++recentCount;
-        samples.push_back({low, high, static_cast<std::uint32_t>(pos), false});
+        m_recent[m_recentCount % kRecentSamples] = m_samples.size();
+        ++m_recentCount;
+        m_samples.push_back({low, high, static_cast<std::uint32_t>(pos), false});
     }
+
+    std::vector<Sample>& Samples() { return m_samples; }
+
+private:
+    const std::uint8_t* m_data;
+    std::vector<Sample> m_samples;
+    std::array<std::size_t, kRecentSamples> m_recent{};
+    std::size_t m_recentCount = 0;
+};
+
+std::vector<Sample> UniqueSamples(std::span<const std::uint8_t> image, const SamplePlan& plan) {
+    if (image.size() < kAnchorLength) {
+        return {};
+    }
+    const std::uint8_t* data = image.data();
+    const std::size_t last = image.size() - kAnchorLength;
+    Sampler sampler(image);
+    if (plan.zeroClusters) {
+        for (std::size_t pos = 0; pos <= last;) {
+            const std::uint64_t word = Load(data + pos);
+            if (word == 0) {
+                pos += sizeof word;
+                continue;
+            }
+            if (data[pos] != 0 && (pos == 0 || data[pos - 1] == 0)) {
+                const std::uint64_t low = Load(data + pos);
+                if (plan.clusterBits == 0 || (low * kSampleHash) >> (64 - plan.clusterBits) == 0) {
+                    sampler.Add(pos, low);
+                }
+            }
+            ++pos;
+        }
+    }
+    for (std::uint8_t trigger : plan.triggers) {
+        sampler.Restart();
+        for (const void* hit = std::memchr(data, trigger, last + 1); hit != nullptr;) {
+            const auto pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - data);
+            hit = pos < last ? std::memchr(data + pos + 1, trigger, last - pos) : nullptr;
+            sampler.Add(pos, Load(data + pos));
+        }
+    }
+    std::vector<Sample>& samples = sampler.Samples();
     std::sort(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) {
         return a.low != b.low ? a.low < b.low : a.high != b.high ? a.high < b.high : a.offset < b.offset;
     });
@@ -155,14 +254,15 @@ ImageAlignment::ImageAlignment(std::span<const std::uint8_t> oldImage, std::span
     std::vector<Sample> oldSamples;
     std::vector<Sample> newSamples;
     bool sampled = false;
+    const SamplePlan plan = ChoosePlan(newImage);
     // A thread costs more than sampling a few MiB.
     const bool twoThreads = threads == 0 ? std::thread::hardware_concurrency() != 1 &&
                                                oldImage.size() + newImage.size() >= (std::size_t{8} << 20)
                                          : threads >= 2;
     if (twoThreads) {
         try {
-            std::thread helper([&] { newSamples = UniqueSamples(newImage); });
-            oldSamples = UniqueSamples(oldImage);
+            std::thread helper([&] { newSamples = UniqueSamples(newImage, plan); });
+            oldSamples = UniqueSamples(oldImage, plan);
             helper.join();
             sampled = true;
         } catch (const std::system_error&) {
@@ -170,8 +270,8 @@ ImageAlignment::ImageAlignment(std::span<const std::uint8_t> oldImage, std::span
         }
     }
     if (!sampled) {
-        oldSamples = UniqueSamples(oldImage);
-        newSamples = UniqueSamples(newImage);
+        oldSamples = UniqueSamples(oldImage, plan);
+        newSamples = UniqueSamples(newImage, plan);
     }
     std::vector<AnchorPair> pairs = Pair(oldSamples, newSamples);
     pairs.insert(pairs.end(), known.begin(), known.end());

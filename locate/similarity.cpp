@@ -34,6 +34,12 @@ std::uint32_t Word(const std::uint8_t* bytes) {
            std::uint32_t{bytes[3]} << 24;
 }
 
+// Small numbers (counts, ids, flags, and zeros where a few bytes stood) change by equal amounts by chance;
+// a pointer is a large number.
+bool LooksLikePointer(std::uint32_t word) {
+    return word >= 0x10000u;
+}
+
 // Pointers into the binary change by the distance the bytes they point to moved: in a table of pointers
 // every pointer to one region changes by the same amount. Words (little-endian, at one of the four
 // phases) that differ by the amount most of them share count as agreeing, when enough of the words that
@@ -48,7 +54,7 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
         for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
             const std::uint32_t before = Word(table.data() + at);
             const std::uint32_t after = Word(place + at);
-            if (before != after) {
+            if (before != after && LooksLikePointer(before) && LooksLikePointer(after)) {
                 deltas.push_back(after - before);
             }
         }
@@ -72,7 +78,8 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
         std::uint32_t bytes = 0;
         for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
             const std::uint32_t before = Word(table.data() + at);
-            if (Word(place + at) - before == delta) {
+            const std::uint32_t after = Word(place + at);
+            if (after != before && after - before == delta && LooksLikePointer(before) && LooksLikePointer(after)) {
                 for (std::size_t k = at; k < at + 4; ++k) {
                     bytes += !filler.IsFiller(table[k]) && place[k] != table[k] ? 1 : 0;
                 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 #include "locate/all_tables_search.h"
 #include "locate/image_alignment.h"
@@ -97,6 +98,105 @@ std::optional<std::uint32_t> Predicted(std::span<const std::uint8_t> oldImage, s
     return static_cast<std::uint32_t>(place);
 }
 
+// How far from where the nearest anchor puts it the bytes next to a table are looked for.
+constexpr std::int64_t kSideWindow = 32 << 10;
+// Filler next to a table is skipped for at most this many bytes to reach the bytes that bound it.
+constexpr std::uint64_t kFillerLimit = 64 << 10;
+// Bytes of a side's gram that must be other than filler for it to be looked for.
+constexpr std::uint32_t kSideInformative = 4;
+
+// The distance the bytes bounding one side of a table moved: the gram at `gramStart` (old offset), found
+// exactly once within kSideWindow of where `estimate` puts it.
+std::optional<std::int64_t> SideShift(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                                      std::uint64_t gramStart, std::int64_t estimate, const FillerBytes& filler) {
+    if (gramStart + detail::kAnchorLength > oldImage.size()) {
+        return std::nullopt;
+    }
+    const std::span<const std::uint8_t> gram = oldImage.subspan(gramStart, detail::kAnchorLength);
+    if (detail::InformativeBytes(gram, filler) < kSideInformative) {
+        return std::nullopt;
+    }
+    const std::int64_t centre = static_cast<std::int64_t>(gramStart) + estimate;
+    const std::int64_t from = std::max<std::int64_t>(0, centre - kSideWindow);
+    const std::int64_t to = std::min<std::int64_t>(static_cast<std::int64_t>(newImage.size()),
+                                                   centre + kSideWindow + detail::kAnchorLength);
+    if (from >= to) {
+        return std::nullopt;
+    }
+    const auto first = newImage.begin() + from;
+    const auto last = newImage.begin() + to;
+    const std::boyer_moore_horspool_searcher searcher(gram.begin(), gram.end());
+    const auto found = std::search(first, last, searcher);
+    if (found == last || std::search(found + 1, last, searcher) != last) {
+        return std::nullopt;
+    }
+    return (found - newImage.begin()) - static_cast<std::int64_t>(gramStart);
+}
+
+// Where the bytes right next to the table put it, when the anchors are too far to say: the nearest bytes
+// other than filler on each side, looked for near where the anchors put them. A side counts when it, the
+// filler between and (for a table found exactly) the table itself stand unchanged with it; a changed
+// table, or one of nothing but filler, is placed only where both sides agree.
+struct Sides {
+    std::optional<std::int64_t> before;
+    std::optional<std::int64_t> after;
+};
+
+Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                 const TableRegion& table, const Neighbourhood& around, const FillerBytes& filler, bool exact) {
+    Sides sides;
+    if (!around.shiftBefore && !around.shiftAfter) {
+        return sides;
+    }
+    const std::int64_t estimateBefore = around.shiftBefore ? *around.shiftBefore : *around.shiftAfter;
+    const std::int64_t estimateAfter = around.shiftAfter ? *around.shiftAfter : *around.shiftBefore;
+    const std::uint64_t end = std::uint64_t{table.address} + table.size;
+    const std::uint64_t lowest = table.address > kFillerLimit ? table.address - kFillerLimit : 0;
+    std::uint64_t from = table.address;
+    while (from > lowest && filler.IsFiller(oldImage[from - 1])) {
+        --from;
+    }
+    const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kFillerLimit);
+    std::uint64_t to = end;
+    while (to < highest && filler.IsFiller(oldImage[to])) {
+        ++to;
+    }
+    if (from >= detail::kAnchorLength && (from == 0 || !filler.IsFiller(oldImage[from - 1]))) {
+        const std::uint64_t gram = from - detail::kAnchorLength;
+        const auto shift = SideShift(oldImage, newImage, gram, estimateBefore, filler);
+        if (shift && Unchanged(oldImage, newImage, gram, exact ? end : table.address, *shift)) {
+            sides.before = shift;
+        }
+    }
+    if (to < highest) {
+        const auto shift = SideShift(oldImage, newImage, to, estimateAfter, filler);
+        if (shift && Unchanged(oldImage, newImage, exact ? table.address : end, to + detail::kAnchorLength, *shift)) {
+            sides.after = shift;
+        }
+    }
+    return sides;
+}
+
+std::optional<std::uint32_t> PlaceBySides(const Sides& sides, const TableRegion& table, std::uint64_t newSize,
+                                          bool exact, bool allFiller) {
+    std::optional<std::int64_t> shift;
+    if (sides.before && sides.after) {
+        if (*sides.before != *sides.after) {
+            return std::nullopt;
+        }
+        shift = sides.before;
+    } else if (exact && !allFiller && (sides.before || sides.after)) {
+        shift = sides.before ? sides.before : sides.after;
+    } else {
+        return std::nullopt;
+    }
+    const std::int64_t place = std::int64_t{table.address} + *shift;
+    if (place < 0 || static_cast<std::uint64_t>(place) + table.size > newSize) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(place);
+}
+
 // Where the anchors nearest to the table, however far, put it when the only match lies outside the stretch
 // between them: the table would have moved across bytes that kept their order, which a table kept with its
 // neighbourhood does not do (a removed table's bytes standing elsewhere by chance do). The place given is
@@ -129,12 +229,12 @@ std::optional<std::uint32_t> OutOfOrder(const ImageAlignment& alignment, const T
 std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std::span<const std::uint8_t> bytes,
                                     const TableRegion& table, const Neighbourhood& around,
                                     const std::optional<std::uint32_t>& predicted, const ImageAlignment& alignment,
-                                    const FillerBytes& filler) {
+                                    const FillerBytes& filler, const Sides& sides) {
     if (predicted) {
         return detail::FindSimilar(bytes, newImage, *predicted, filler);
     }
     std::vector<std::int64_t> shifts = alignment.ShiftsInside(table.address, table.size);
-    for (const auto& side : {around.shiftBefore, around.shiftAfter}) {
+    for (const auto& side : {sides.before, sides.after, around.shiftBefore, around.shiftAfter}) {
         if (side && std::find(shifts.begin(), shifts.end(), *side) == shifts.end()) {
             shifts.push_back(*side);
         }
@@ -175,8 +275,13 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
         location.lowestMatch = lowest[i];
         location.matchCount = counts[i];
         const Neighbourhood around = alignment.Around(tables[i].address, tables[i].size, kReach);
-        location.predicted =
-            Predicted(oldImage, newImage, tables[i], around, filler, detail::InformativeBytes(needles[i], filler) == 0);
+        const bool allFiller = detail::InformativeBytes(needles[i], filler) == 0;
+        location.predicted = Predicted(oldImage, newImage, tables[i], around, filler, allFiller);
+        Sides sides;
+        if (!location.predicted) {
+            sides = SideShifts(oldImage, newImage, tables[i], around, filler, counts[i] > 0);
+            location.predicted = PlaceBySides(sides, tables[i], newImage.size(), counts[i] > 0, allFiller);
+        }
         if (counts[i] > 1) {
             if (location.predicted && HoldsAt(newImage, needles[i], *location.predicted)) {
                 location.alignedMatch = location.predicted;
@@ -189,7 +294,8 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
             location.predicted = OutOfOrder(alignment, tables[i], *lowest[i], newImage.size());
             location.unexpectedPlace = location.predicted.has_value();
         } else if (counts[i] == 0) {
-            location.similar = Similar(newImage, needles[i], tables[i], around, location.predicted, alignment, filler);
+            location.similar =
+                Similar(newImage, needles[i], tables[i], around, location.predicted, alignment, filler, sides);
         }
     }
     return locations;

@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -131,6 +133,180 @@ TEST(TableLocatorTest, PlacesGeneratedTablesAtTheirTruePlace) {
                 EXPECT_GE(outcome.right * 100, outcome.existing * 65);
             }
         }
+    }
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes RandomBytes(std::size_t size, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    Bytes bytes(size);
+    for (auto& b : bytes) {
+        b = static_cast<std::uint8_t>(random());
+    }
+    return bytes;
+}
+
+void Put(Bytes& image, std::size_t at, std::span<const std::uint8_t> bytes) {
+    std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+// `inserted` random bytes at `at`: everything behind moves by that many.
+Bytes Inserted(const Bytes& image, std::size_t at, std::size_t inserted) {
+    Bytes edited(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(at));
+    const Bytes insert = RandomBytes(inserted, 77);
+    edited.insert(edited.end(), insert.begin(), insert.end());
+    edited.insert(edited.end(), image.begin() + static_cast<std::ptrdiff_t>(at), image.end());
+    return edited;
+}
+
+TableLocation FindOne(const Bytes& oldImage, const Bytes& newImage, TableRegion table) {
+    return FindTables(oldImage, newImage, std::span(&table, 1)).front();
+}
+
+TEST(TableLocatorTest, ChoosesTheCopyThatMovedWithItsNeighbourhood) {
+    Bytes oldImage = RandomBytes(1u << 20, 1);
+    const Bytes table = RandomBytes(64, 2);
+    Put(oldImage, 400000, table);
+    Bytes newImage = Inserted(oldImage, 100000, 3000);
+    for (std::size_t copy : {50000u, 200000u, 800000u}) {
+        Put(newImage, copy, table);
+    }
+    const TableLocation found = FindOne(oldImage, newImage, {400000, 64});
+    EXPECT_EQ(found.matchCount, 4u);
+    EXPECT_EQ(found.lowestMatch, 50000u);
+    EXPECT_EQ(found.predicted, 403000u);
+    EXPECT_EQ(found.alignedMatch, 403000u);
+    EXPECT_FALSE(found.similar);
+}
+
+TEST(TableLocatorTest, LeavesACopyUndecidedWhenTheNeighbourhoodSaysNothing) {
+    // A table of zeros inside a stretch of zeros that grew: the table may be anywhere in the stretch.
+    Bytes oldImage = RandomBytes(1u << 20, 3);
+    std::fill(oldImage.begin() + 400000, oldImage.begin() + 402000, std::uint8_t{0});
+    Bytes newImage = Inserted(oldImage, 100000, 3000);
+    newImage.insert(newImage.begin() + 403500, 200, std::uint8_t{0});
+    const TableLocation found = FindOne(oldImage, newImage, {401000, 256});
+    EXPECT_GT(found.matchCount, 1u);
+    EXPECT_FALSE(found.alignedMatch);
+    EXPECT_FALSE(found.predicted);
+
+    // The same stretch unedited: its place is known from the bytes that bound it.
+    const Bytes unedited = Inserted(oldImage, 100000, 3000);
+    const TableLocation placed = FindOne(oldImage, unedited, {401000, 256});
+    EXPECT_GT(placed.matchCount, 1u);
+    EXPECT_EQ(placed.alignedMatch, 404000u);
+}
+
+TEST(TableLocatorTest, CountsARepeatedSmallTableUpToTheCap) {
+    Bytes oldImage = RandomBytes(1u << 20, 4);
+    const Bytes table = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
+    Put(oldImage, 500000, table);
+    Bytes newImage = Inserted(oldImage, 10000, 16);
+    for (std::size_t copy = 600000; copy < 600000 + 300 * 64; copy += 64) {
+        Put(newImage, copy, table);
+    }
+    const TableLocation found = FindOne(oldImage, newImage, {500000, 6});
+    EXPECT_EQ(found.matchCount, kMatchCountCap);
+    EXPECT_EQ(found.lowestMatch, 500016u);
+    EXPECT_EQ(found.alignedMatch, 500016u);
+}
+
+TEST(TableLocatorTest, FlagsAnOnlyMatchFarFromItsNeighbourhood) {
+    Bytes oldImage = RandomBytes(1u << 20, 5);
+    const Bytes table = RandomBytes(256, 6);
+    Put(oldImage, 300000, table);
+    Bytes newImage = Inserted(oldImage, 100000, 500);
+    // The table's bytes now stand only far away; its old place holds other bytes.
+    Put(newImage, 300500, RandomBytes(256, 8));
+    Put(newImage, 900000, table);
+    const TableLocation found = FindOne(oldImage, newImage, {300000, 256});
+    EXPECT_EQ(found.matchCount, 1u);
+    EXPECT_EQ(found.lowestMatch, 900000u);
+    EXPECT_TRUE(found.unexpectedPlace);
+    EXPECT_EQ(found.predicted, 300500u);
+
+    // Where it went with its neighbourhood, nothing to flag.
+    const TableLocation kept = FindOne(oldImage, Inserted(oldImage, 100000, 500), {300000, 256});
+    EXPECT_EQ(kept.matchCount, 1u);
+    EXPECT_FALSE(kept.unexpectedPlace);
+}
+
+Bytes LittleEndian(const std::vector<std::uint32_t>& words) {
+    Bytes bytes;
+    for (std::uint32_t word : words) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.push_back(static_cast<std::uint8_t>(word >> shift));
+        }
+    }
+    return bytes;
+}
+
+TEST(TableLocatorTest, FindsATableOfPointersThatMovedWithTheCode) {
+    // Records of a pointer into the binary and a small id; the code the pointers lead to grew by 0x340.
+    Bytes oldImage = RandomBytes(1u << 20, 9);
+    std::vector<std::uint32_t> oldWords;
+    std::vector<std::uint32_t> newWords;
+    for (std::uint32_t record = 0; record < 64; ++record) {
+        const std::uint32_t pointer = 0x08000000u + 0x60000u + record * 0x38u;
+        oldWords.insert(oldWords.end(), {pointer, record});
+        newWords.insert(newWords.end(), {pointer + 0x340u, record});
+    }
+    Put(oldImage, 600000, LittleEndian(oldWords));
+    Bytes newImage = Inserted(oldImage, 200000, 0x340);
+    Put(newImage, 600000 + 0x340, LittleEndian(newWords));
+    const TableLocation found = FindOne(oldImage, newImage, {600000, 512});
+    EXPECT_EQ(found.matchCount, 0u);
+    ASSERT_TRUE(found.similar);
+    EXPECT_EQ(found.similar->offset, 600000u + 0x340u);
+    EXPECT_GE(found.similar->percent, 90u);
+    EXPECT_LT(found.similar->percent, 100u);
+}
+
+TEST(TableLocatorTest, NeverCallsZerosSimilarToAMostlyZeroTable) {
+    // A zero-heavy binary: zeros with a marker byte here and there, and a table of zeros with a few.
+    Bytes oldImage(1u << 20, 0);
+    std::mt19937 random(11);
+    for (std::size_t at = 0; at < oldImage.size(); at += 1000 + random() % 3000) {
+        oldImage[at] = static_cast<std::uint8_t>(1 + random() % 255);
+    }
+    Bytes table(4096, 0);
+    for (std::size_t at = 100; at < table.size(); at += 400) {
+        table[at] = static_cast<std::uint8_t>(1 + random() % 255);
+    }
+    Put(oldImage, 500000, table);
+    Bytes newImage = Inserted(oldImage, 100000, 0);
+    newImage.insert(newImage.begin() + 100000, 777, std::uint8_t{0});
+    // The table is gone: its place holds zeros.
+    std::fill(newImage.begin() + 500777, newImage.begin() + 500777 + 4096, std::uint8_t{0});
+    const TableLocation gone = FindOne(oldImage, newImage, {500000, 4096});
+    EXPECT_EQ(gone.matchCount, 0u);
+    EXPECT_FALSE(gone.similar);
+
+    // A table of zeros with one changed byte: too little of it says anything.
+    Bytes zeros(4096, 0);
+    zeros[4000] = 1;
+    Put(oldImage, 300000, zeros);
+    const TableLocation empty = FindOne(oldImage, newImage, {300000, 4096});
+    EXPECT_FALSE(empty.similar);
+}
+
+TEST(TableLocatorTest, NeverPlacesZeroHeavyTablesWrongByTheirNeighbourhood) {
+    for (std::uint64_t seed : {11u, 12u, 13u, 14u}) {
+        GeneratorOptions options;
+        options.style = DataStyle::ZeroHeavy;
+        options.seed = seed;
+        options.imageSize = 2u << 20;
+        options.tableCount = 500;
+        options.maxRecordCount = 100;
+        options.changedPercent = 20;
+        options.removedPercent = 20;
+        const GeneratedCase generated = bench::Generate(options);
+        const Outcome outcome = Judge(generated, Find(generated));
+        SCOPED_TRACE(Describe(outcome));
+        EXPECT_EQ(outcome.wrongByNeighbourhood, 0u);
+        EXPECT_EQ(outcome.wrong, 0u);
+        EXPECT_EQ(outcome.inconsistent, 0u);
     }
 }
 
