@@ -141,8 +141,8 @@ std::string OutputNotice(const Scene& s) {
 std::string CopySucceeded(const Scene& s, std::string_view name) {
     return Sj(u8"コピー成功: ") + JoinPath(s.Path(u8"old_NEW"), name) + "\n";
 }
-// The create log when the old folder yields no table: the folder, the name lists, the empty table stage and
-// a summary of nothing.
+// The create log when the old folder yields no table: the folder, the name lists, the empty table stage
+// and a summary that counts nothing.
 Lines CreateLogWithoutTables(const Scene& s, const Lines& copies) {
     Lines log = {s.Path(u8"old_NEW") + Sj(u8"フォルダを作成"), Sj(u8"--- idnファイルの複製 ---")};
     log.insert(log.end(), copies.begin(), copies.end());

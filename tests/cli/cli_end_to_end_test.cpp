@@ -181,6 +181,55 @@ TEST_F(CliEndToEnd, CreateWithYesWritesTheNewSettingsFolder) {
     ExpectInputsUntouched();
 }
 
+// Bytes that occur once, so every table's neighbourhood can be told from any other place.
+std::string Noise(std::size_t size, std::uint32_t seed) {
+    std::string bytes(size, '\0');
+    std::uint32_t state = seed;
+    for (char& byte : bytes) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+TEST_F(CliEndToEnd, CreateWithYesAnswersBothQuestionsAboutDoubtfulPlaces) {
+    // A at 0x4000 and B at 0x8000, 64 bytes each; the new binary has 0x100 bytes in front holding a copy of
+    // A at 0x80, and two bytes of B changed.
+    fs::create_directories(Work() / "doubt");
+    for (const auto& [name, address] : {std::pair{"A", "4000"}, std::pair{"B", "8000"}}) {
+        WriteBytes(Work() / "doubt" / (std::string(name) + ".ini"), std::string(address) + ",HP,4,8,0,,,0,,,\r\n");
+        WriteBytes(Work() / "doubt" / (std::string(name) + ".idn"), "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n");
+    }
+    const std::string old = Noise(0x10000, 1);
+    std::string updated = Noise(0x100, 2) + old;
+    updated.replace(0x80, 64, old.substr(0x4000, 64));
+    updated[0x8105] = static_cast<char>(updated[0x8105] ^ 0x5A);
+    updated[0x8128] = static_cast<char>(updated[0x8128] ^ 0x3C);
+    WriteBytes(Work() / "doubt_old.bin", old);
+    WriteBytes(Work() / "doubt_new.bin", updated);
+
+    CliRun run = RunCli(Work(), {"create", "doubt", "doubt_old.bin", "doubt_new.bin", "--yes"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.err, kCreateQuestion + "y\n" +
+                           "1個のテーブルは同じデータが複数の場所にあり、最初の位置は前後のデータの移動と合いません。"
+                           "前後のデータに合う位置を使いますか？ [y/N] y\n"
+                           "1個のテーブルは完全に一致するデータがありませんが、似たデータが見つかりました。"
+                           "その位置に合わせて定義ファイルを作成しますか？ [y/N] y\n"
+                           "完了しました [y/N] y\n");
+    EXPECT_NE(
+        run.out.find("A\n　ADDR: 00004000\n　Size: 64\n　00004100にデータ発見。\n　※同じデータが2か所にあります。\n"),
+        std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("　一致するデータが見つかりませんでした。\n　00008100に似たデータがあります（一致率"),
+              std::string::npos)
+        << run.out;
+    EXPECT_TRUE(
+        run.out.ends_with("--- 結果 ---\n移動 1　同アドレス 0　似たデータ 1　見つからず 0　エラー 0\n要確認 1\n"))
+        << run.out;
+    EXPECT_EQ(Read(u8"doubt_NEW/A.ini"), "4100,HP,4,8,0,,,0,,,\n");
+    EXPECT_EQ(Read(u8"doubt_NEW/B.ini"), "8100,HP,4,8,0,,,0,,,\n");
+}
+
 TEST_F(CliEndToEnd, CreateReadsPipedAnswersAndEchoesThem) {
     CliRun run = RunCli(Work(), {"create", "settings", "game_v1.bin", "game_v2.bin"}, "YES\r\nwhatever\n");
     EXPECT_EQ(run.exitStatus, 0);
