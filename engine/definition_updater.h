@@ -11,6 +11,8 @@
 #include "engine/binary_image.h"
 #include "engine/channels.h"
 #include "locate/table_locator.h"
+#include "migration/create_outcome.h"
+#include "migration/table_placement.h"
 #include "rewrite/rewrite_outcome.h"
 
 // The engine: the definitions of the old and the new settings folder, both binary files held whole, the
@@ -63,6 +65,8 @@ public:
     const std::string& NewFolder() const { return m_newFolder; }
     const std::string& OldBinaryPath() const { return m_oldBinaryPath; }
     const std::string& NewBinaryPath() const { return m_newBinaryPath; }
+    // What the last create command did with each table, in the order of the log; empty until it wrote tables.
+    const std::vector<dovra::CreateTableRecord>& LastCreateOutcomes() const { return m_lastCreate; }
     const dovra::BinaryImage& BaseImage() const { return m_baseImage; }
     const std::string& BaseBinaryPath() const { return m_baseBinaryPath; }
     // What the last Rewrite did with each table, in the order of its log.
@@ -88,6 +92,7 @@ private:
     std::string m_newFolder;
     std::string m_oldBinaryPath;
     std::string m_newBinaryPath;
+    std::vector<dovra::CreateTableRecord> m_lastCreate;
     dovra::BinaryImage m_baseImage; // empty: the plain rewrite
     std::string m_baseBinaryPath;
     dovra::RewriteOutcomes m_lastRewrite;
@@ -98,6 +103,7 @@ private:
     using TableLocations = std::vector<dovra::TableLocation>; // by table, in the order of `names`
     TableLocations LocateTables(const std::vector<std::string>& names) const;
     std::future<TableLocations> StartLocating(const std::vector<std::string>& names) const;
+    dovra::PlacementAnswers AskPlacementQuestions(const TableLocations& found) const;
     void RelocateTables(const std::string& outputFolder, const std::vector<std::string>& names,
-                        const TableLocations& found);
+                        const TableLocations& found, const dovra::PlacementAnswers& answers);
 };

@@ -94,4 +94,20 @@ const char kReasonNotFound[] = "見つかりません";
 const char kReasonReadOnly[] = "読み取り専用です";
 const char kReasonFileInTheWay[] = "同じ名前のファイルがあります";
 
+// Create command: several matches, unexpected places, changed tables, the questions and the summary.
+const char kSameDataCount[] = "　※同じデータが{:d}か所にあります。";
+// Matches are counted up to a cap; at the cap the count means "this many or more".
+const char kSameDataCountAtCap[] = "　※同じデータが{:d}か所以上にあります。";
+const char kPlaceUndecided[] = "　※前後のデータから位置を判断できないため、最初の位置を使いました。確認してください。";
+const char kUnexpectedPlace[] = "　※前後のデータから予想される位置（{:08X}）と違います。確認してください。";
+const char kSimilarData[] = "　{:08X}に似たデータがあります（一致率{:d}%）。";
+const char kAlignedMatchQuestion[] =
+    "{:d}個のテーブルは同じデータが複数の場所にあり、最初の位置は前後のデータの移動と合いません。"
+    "前後のデータに合う位置を使いますか？";
+const char kSimilarDataQuestion[] = "{:d}個のテーブルは完全に一致するデータがありませんが、似たデータが見つかりました。"
+                                    "その位置に合わせて定義ファイルを作成しますか？";
+const char kSummaryHeading[] = "--- 結果 ---";
+const char kSummaryCounts[] = "移動 {:d}　同アドレス {:d}　似たデータ {:d}　見つからず {:d}　エラー {:d}";
+const char kSummaryNeedsCheck[] = "要確認 {:d}";
+
 } // namespace dovra::text

@@ -90,4 +90,16 @@ extern const char kReasonNotFound[];
 extern const char kReasonReadOnly[];
 extern const char kReasonFileInTheWay[];
 
+// Create command: several matches, unexpected places, changed tables, the questions and the summary.
+extern const char kSameDataCount[];
+extern const char kSameDataCountAtCap[];
+extern const char kPlaceUndecided[];
+extern const char kUnexpectedPlace[];
+extern const char kSimilarData[];
+extern const char kAlignedMatchQuestion[];
+extern const char kSimilarDataQuestion[];
+extern const char kSummaryHeading[];
+extern const char kSummaryCounts[];
+extern const char kSummaryNeedsCheck[];
+
 } // namespace dovra::text

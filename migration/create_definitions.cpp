@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <future>
 #include <system_error>
 
@@ -28,6 +29,22 @@ std::string OutputFolderFor(std::string_view oldFolder) {
 
 } // namespace
 
+// The two questions about tables whose place is in doubt, each asked once for all such tables and only when
+// there is one; nothing has been written yet, so either answer can still be honoured.
+dovra::PlacementAnswers CDefinitionUpdater::AskPlacementQuestions(const TableLocations& found) const {
+    namespace text = dovra::text;
+    const auto aligned = std::count_if(found.begin(), found.end(), dovra::NeedsAlignedMatchAnswer);
+    const auto similar = std::count_if(found.begin(), found.end(), dovra::NeedsSimilarAnswer);
+    dovra::PlacementAnswers answers;
+    if (aligned > 0) {
+        answers.useAlignedMatches = Confirm(fmt::format(fmt::runtime(text::kAlignedMatchQuestion), aligned));
+    }
+    if (similar > 0) {
+        answers.useSimilar = Confirm(fmt::format(fmt::runtime(text::kSimilarDataQuestion), similar));
+    }
+    return answers;
+}
+
 // The search of every table, on a thread of its own when one can be had; else it runs when its result is
 // first asked for.
 std::future<CDefinitionUpdater::TableLocations>
@@ -48,14 +65,18 @@ bool CDefinitionUpdater::CreateDefinitions() {
     }
     const std::string outputFolder = OutputFolderFor(m_oldFolder);
     // The search is all computation and only reads the images and the summaries, so it runs on another
-    // thread from here on: while the question is on screen, then while the name lists are copied (all file
-    // I/O). Everything that talks to the user (the log, the prompt) stays on this thread, in the same order
-    // as without it. On every way out before the tables are written, the future waits for the search.
+    // thread while the opening question is on screen. Its answer is needed before anything is written: the
+    // questions about doubtful places come first, so that declining them leaves no trace. Everything that
+    // talks to the user (the log, the prompt) stays on this thread. On every way out the future waits for
+    // the search.
     const std::vector<std::string> names = dovra::SortedTableNames(m_oldSummaries);
+    m_lastCreate.clear();
     std::future<TableLocations> located = StartLocating(names);
     if (!Confirm(text::kCreateQuestion)) {
         return true;
     }
+    const TableLocations found = located.get();
+    const dovra::PlacementAnswers answers = AskPlacementQuestions(found);
     // An existing folder is reused: files of the same names are overwritten, all others are left alone.
     // Without a folder nothing can be written, so the command ends here rather than reporting a failure
     // for every file.
@@ -73,6 +94,6 @@ bool CDefinitionUpdater::CreateDefinitions() {
     CopyNameLists(m_oldFolder, outputFolder);
     Log("");
     Log(text::kDefinitionHeading);
-    RelocateTables(outputFolder, names, located.get());
+    RelocateTables(outputFolder, names, found, answers);
     return true;
 }

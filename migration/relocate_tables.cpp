@@ -11,6 +11,8 @@
 #include "locate/table_locator.h"
 #include "migration/address_shift.h"
 #include "migration/atomic_copy.h"
+#include "migration/create_outcome.h"
+#include "migration/table_placement.h"
 
 namespace {
 
@@ -42,26 +44,28 @@ bool LiesInside(const dovra::BinaryImage& image, const dovra::TableSummary& tabl
     return static_cast<std::uint64_t>(table.baseAddress) + table.tableSize <= image.size;
 }
 
-// Found where it was: the definition file is still right and is copied byte for byte.
-void CopyUnmoved(const CDefinitionUpdater& engine, const TablePaths& paths) {
+// Found where it was: the definition file is still right and is copied byte for byte. False when it could
+// not be (logged).
+bool CopyUnmoved(const CDefinitionUpdater& engine, const TablePaths& paths) {
     engine.Log(text::kSameAddress);
     if (ChangedSinceLoad(engine, paths)) {
-        return;
+        return false;
     }
     if (!dovra::CopyFileAtomically(paths.source, paths.destination)) {
         engine.Log(dovra::WithFailureReason(fmt::format(runtime(text::kTableCopyFailed), paths.source)));
-        return;
+        return false;
     }
     engine.Log(fmt::format(runtime(text::kCopiedFrom), paths.source));
     engine.Log(fmt::format(runtime(text::kWrittenTo), paths.destination));
+    return true;
 }
 
 // Found elsewhere: every address moves by the same distance. The file was read in text mode, so the lines
 // written end in a bare line feed. A complete file or nothing appears at the destination: a failure
-// half-way never leaves a definition file that looks finished.
+// half-way never leaves a definition file that looks finished. False when it was not written (logged).
 // `distance` is the true one, up to ±(2^32 - 1): it is what the log shows, while the addresses move by it
 // modulo 2^32 (a 32-bit address space).
-void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::int64_t distance) {
+bool WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::int64_t distance) {
     // Written from the content that was loaded and searched for, whatever the file holds now; an edit made
     // since is said, as it does not reach the new folder.
     const std::string_view content = paths.loaded;
@@ -71,7 +75,7 @@ void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::
     dovra::AtomicFileWriter writer(paths.destination);
     if (!writer.IsOpen()) {
         engine.Log(dovra::WithFailureReason(fmt::format(runtime(text::kDestinationCreateFailed), paths.destination)));
-        return;
+        return false;
     }
     engine.Log(fmt::format(runtime(text::kShiftingAddresses), distance));
     const auto delta = static_cast<std::int32_t>(static_cast<std::uint32_t>(distance));
@@ -79,13 +83,14 @@ void WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::
     if (shifted.failure) {
         engine.Log(fmt::format(runtime(text::kAddressConversionFailed), paths.source, shifted.failure->lineNumber,
                                shifted.failure->addressColumn));
-        return;
+        return false;
     }
     if (!writer.Write(shifted.text) || !writer.Commit()) {
         engine.Log(dovra::WithFailureReason(fmt::format(runtime(text::kDestinationWriteFailed), paths.destination)));
-        return;
+        return false;
     }
     engine.Log(fmt::format(runtime(text::kWrittenTo), paths.destination));
+    return true;
 }
 
 // Only a table with bytes, all of them inside the old image, can be looked for. No bytes cannot be
@@ -94,31 +99,76 @@ bool Searchable(const CDefinitionUpdater& engine, const dovra::TableSummary& tab
     return table.tableSize != 0 && LiesInside(engine.OldImage(), table);
 }
 
-void RelocateTable(const CDefinitionUpdater& engine, const std::string& name, const dovra::TableSummary& table,
-                   const TablePaths& paths, std::optional<std::uint32_t> found) {
+// Writes the definition file for a table placed at `address`: copied when it stayed, shifted when it moved.
+bool WritePlaced(const CDefinitionUpdater& engine, const dovra::TableSummary& table, const TablePaths& paths,
+                 std::uint32_t address) {
+    if (address == table.baseAddress) {
+        return CopyUnmoved(engine, paths);
+    }
+    // A table that moved towards the start is logged as -256; one that moved by more than 2 GiB with its
+    // own distance, never one wrapped into 32 bits.
+    return WriteMoved(engine, paths, static_cast<std::int64_t>(address) - table.baseAddress);
+}
+
+dovra::CreateOutcome OutcomeOfPlaced(const dovra::TableSummary& table, const dovra::TablePlacement& placement) {
+    if (!placement.found) {
+        return dovra::CreateOutcome::Similar;
+    }
+    return *placement.address == table.baseAddress ? dovra::CreateOutcome::SameAddress : dovra::CreateOutcome::Moved;
+}
+
+// Logs the table's block and writes its definition file; the record says what became of it.
+dovra::CreateTableRecord RelocateTable(const CDefinitionUpdater& engine, const std::string& name,
+                                       const dovra::TableSummary& table, const TablePaths& paths,
+                                       const dovra::TableLocation& location, const dovra::PlacementAnswers& answers) {
+    dovra::CreateTableRecord outcome;
+    outcome.name = name;
+    outcome.oldAddress = table.baseAddress;
+    outcome.size = table.tableSize;
     engine.Log(name);
     engine.Log(fmt::format(runtime(text::kCreateAddressLine), table.baseAddress));
     engine.Log(fmt::format(runtime(text::kCreateSizeLine), table.tableSize));
     if (table.tableSize == 0) {
         engine.Log(text::kZeroSizeTable);
-        return;
+        outcome.outcome = dovra::CreateOutcome::Error;
+        return outcome;
     }
     if (!LiesInside(engine.OldImage(), table)) {
         engine.Log(text::kAddressBeyondFile);
-        return;
+        outcome.outcome = dovra::CreateOutcome::Error;
+        return outcome;
     }
-    if (!found) {
-        engine.Log(text::kNotFound);
-        return;
-    }
-    engine.Log(fmt::format(runtime(text::kDataFound), *found));
-    if (*found == table.baseAddress) {
-        CopyUnmoved(engine, paths);
+    dovra::TablePlacement placement = dovra::PlaceTable(location, answers);
+    outcome.matchCount = location.matchCount;
+    if (placement.found) {
+        engine.Log(fmt::format(runtime(text::kDataFound), *placement.found));
     } else {
-        // A table that moved towards the start is logged as -256; one that moved by more than 2 GiB with its
-        // own distance, never one wrapped into 32 bits.
-        WriteMoved(engine, paths, static_cast<std::int64_t>(*found) - table.baseAddress);
+        engine.Log(text::kNotFound);
     }
+    if (placement.similar) {
+        outcome.similarity = placement.similar->percent;
+        engine.Log(fmt::format(runtime(text::kSimilarData), placement.similar->offset, placement.similar->percent));
+    }
+    for (const std::string& note : placement.notes) {
+        engine.Log(note);
+    }
+    outcome.notes = std::move(placement.notes);
+    if (!placement.address) {
+        outcome.outcome = dovra::CreateOutcome::NotFound;
+        return outcome;
+    }
+    outcome.newAddress = placement.address;
+    outcome.outcome = WritePlaced(engine, table, paths, *placement.address) ? OutcomeOfPlaced(table, placement)
+                                                                            : dovra::CreateOutcome::Error;
+    return outcome;
+}
+
+void LogSummary(const CDefinitionUpdater& engine, const std::vector<dovra::CreateTableRecord>& outcomes) {
+    const dovra::CreateSummary summary = dovra::Summarize(outcomes);
+    engine.Log(text::kSummaryHeading);
+    engine.Log(fmt::format(runtime(text::kSummaryCounts), summary.moved, summary.sameAddress, summary.similar,
+                           summary.notFound, summary.errors));
+    engine.Log(fmt::format(runtime(text::kSummaryNeedsCheck), summary.needsCheck));
 }
 
 } // namespace
@@ -145,19 +195,21 @@ CDefinitionUpdater::TableLocations CDefinitionUpdater::LocateTables(const std::v
 }
 
 void CDefinitionUpdater::RelocateTables(const std::string& outputFolder, const std::vector<std::string>& names,
-                                        const TableLocations& found) {
+                                        const TableLocations& found, const dovra::PlacementAnswers& answers) {
     // The folder is read once: finding "T.INI" for table T by a scan of the folder per table made a folder
     // of upper-case names quadratic.
     const dovra::FolderIndex oldFiles(m_oldFolder);
+    m_lastCreate.reserve(names.size());
     for (std::size_t k = 0; k < names.size(); ++k) {
         const std::string fileName = names[k] + ".ini";
         const auto loaded = m_oldDefinitionTexts.find(names[k]);
         const TablePaths paths{oldFiles.Resolve(fileName).value_or(dovra::JoinPath(m_oldFolder, fileName)),
                                dovra::JoinPath(outputFolder, fileName),
                                loaded != m_oldDefinitionTexts.end() ? std::string_view(loaded->second) : ""};
-        RelocateTable(*this, names[k], m_oldSummaries.at(names[k]), paths, found[k].lowestMatch);
+        m_lastCreate.push_back(RelocateTable(*this, names[k], m_oldSummaries.at(names[k]), paths, found[k], answers));
         Log("");
     }
+    LogSummary(*this, m_lastCreate);
     // A notice through the prompt; its answer changes nothing.
     Confirm(text::kFinished);
 }

@@ -148,11 +148,13 @@ std::string OutputNotice(const Scene& s) {
 std::string CopySucceeded(const Scene& s, std::string_view name) {
     return Sj(u8"コピー成功: ") + JoinPath(s.Path(u8"old_NEW"), name) + "\n";
 }
-// The create log when the old folder yields no table: the folder, the name lists, the empty table stage.
+// The create log when the old folder yields no table: the folder, the name lists, the empty table stage
+// and a summary that counts nothing.
 Lines CreateLogWithoutTables(const Scene& s, const Lines& copies) {
     Lines log = {s.Path(u8"old_NEW") + Sj(u8"フォルダを作成"), Sj(u8"--- idnファイルの複製 ---")};
     log.insert(log.end(), copies.begin(), copies.end());
-    log.insert(log.end(), {"", Sj(u8"--- iniファイル作成開始 ---")});
+    log.insert(log.end(), {"", Sj(u8"--- iniファイル作成開始 ---"), Sj(u8"--- 結果 ---"),
+                           Sj(u8"移動 0　同アドレス 0　似たデータ 0　見つからず 0　エラー 0"), Sj(u8"要確認 0")});
     return log;
 }
 std::string NameLines(std::size_t count) {

@@ -66,12 +66,21 @@ protected:
     std::string OldFile(std::string_view name) const { return JoinPath(dir.Cp932(u8"old"), name); }
     std::string ReadOutput(std::u8string_view name) const { return ReadBytes(dir.Native(u8"old_NEW") / name); }
 
-    // The log from the first table block on.
+    // The log from the first table block up to the summary.
     std::vector<std::string> TableLog() const {
         auto heading = std::find(channels.log.begin(), channels.log.end(), Sj(u8"--- iniファイル作成開始 ---"));
         EXPECT_NE(heading, channels.log.end());
+        auto summary = std::find(heading, channels.log.end(), Sj(u8"--- 結果 ---"));
+        EXPECT_NE(summary, channels.log.end());
         return heading == channels.log.end() ? std::vector<std::string>()
-                                             : std::vector<std::string>(heading + 1, channels.log.end());
+                                             : std::vector<std::string>(heading + 1, summary);
+    }
+    // The summary's two count lines.
+    std::vector<std::string> SummaryLog() const {
+        auto summary = std::find(channels.log.begin(), channels.log.end(), Sj(u8"--- 結果 ---"));
+        EXPECT_NE(summary, channels.log.end());
+        return summary == channels.log.end() ? std::vector<std::string>()
+                                             : std::vector<std::string>(summary + 1, channels.log.end());
     }
 
     test::TempDir dir;
@@ -105,6 +114,9 @@ TEST_F(CreateDefinitions, MovedTableIsWrittenWithShiftedAddressesAndTheWholeLogR
         Sj(u8"　アドレスを256ずつ書き換え"),
         Sj(u8"　") + OutputFile("a.ini") + Sj(u8"に出力"),
         "",
+        Sj(u8"--- 結果 ---"),
+        Sj(u8"移動 1　同アドレス 0　似たデータ 0　見つからず 0　エラー 0"),
+        Sj(u8"要確認 0"),
     };
     EXPECT_EQ(channels.log, expected);
     EXPECT_EQ(channels.questions, (std::vector<std::string>{kCreateQuestion, kFinished}));
@@ -148,6 +160,16 @@ TEST_F(CreateDefinitions, TableNotFoundGetsNoDefinitionFileButItsNameListIsCopie
                                                     Sj(u8"　一致するデータが見つかりませんでした。"), ""}));
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/a.ini")));
     EXPECT_EQ(ReadOutput(u8"a.idn"), kTableIdn);
+    EXPECT_EQ(SummaryLog(), (std::vector<std::string>{
+                                Sj(u8"移動 0　同アドレス 0　似たデータ 0　見つからず 1　エラー 0"), Sj(u8"要確認 0")}));
+    ASSERT_EQ(engine.LastCreateOutcomes().size(), 1u);
+    const CreateTableRecord& outcome = engine.LastCreateOutcomes()[0];
+    EXPECT_EQ(outcome.name, "a");
+    EXPECT_EQ(outcome.oldAddress, 0x1000u);
+    EXPECT_EQ(outcome.size, 8u);
+    EXPECT_EQ(outcome.outcome, CreateOutcome::NotFound);
+    EXPECT_EQ(outcome.newAddress, std::nullopt);
+    EXPECT_EQ(outcome.matchCount, 0u);
 }
 
 TEST_F(CreateDefinitions, LowestOffsetWinsOverTheOldAddress) {
@@ -158,10 +180,59 @@ TEST_F(CreateDefinitions, LowestOffsetWinsOverTheOldAddress) {
     EXPECT_TRUE(Run());
 
     auto log = TableLog();
-    ASSERT_GE(log.size(), 5u);
+    ASSERT_GE(log.size(), 7u);
     EXPECT_EQ(log[3], Sj(u8"　00000F00にデータ発見。"));
-    EXPECT_EQ(log[4], Sj(u8"　アドレスを-256ずつ書き換え"));
+    EXPECT_EQ(log[4], Sj(u8"　※同じデータが2か所にあります。"));
+    // Zeros all around: the neighbourhood cannot tell the two places apart, so the lowest one stays.
+    EXPECT_EQ(log[5], Sj(u8"　※前後のデータから位置を判断できないため、最初の位置を使いました。確認してください。"));
+    EXPECT_EQ(log[6], Sj(u8"　アドレスを-256ずつ書き換え"));
     EXPECT_EQ(ReadOutput(u8"a.ini"), "F00,HP,2,4,0,,,0,,,\nF02,MP,2,,0,,,0,,,\n");
+}
+
+TEST_F(CreateDefinitions, SeveralMatchesThatTheNeighbourhoodCannotTellApartUseTheLowestAndSaySo) {
+    WriteTable(u8"a");
+    // Nothing around the table but zeros, so neither place can be told from the other.
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x100, kTableBytes}, {0x1100, kTableBytes}}));
+
+    EXPECT_TRUE(Run());
+
+    const std::vector<std::string> notes = {
+        Sj(u8"　※同じデータが2か所にあります。"),
+        Sj(u8"　※前後のデータから位置を判断できないため、最初の位置を使いました。確認してください。")};
+    std::vector<std::string> expected = {"a", Sj(u8"　ADDR: 00001000"), Sj(u8"　Size: 8"),
+                                         Sj(u8"　00000100にデータ発見。")};
+    expected.insert(expected.end(), notes.begin(), notes.end());
+    expected.insert(expected.end(),
+                    {Sj(u8"　アドレスを-3840ずつ書き換え"), Sj(u8"　") + OutputFile("a.ini") + Sj(u8"に出力"), ""});
+    EXPECT_EQ(TableLog(), expected);
+    EXPECT_EQ(SummaryLog(), (std::vector<std::string>{
+                                Sj(u8"移動 1　同アドレス 0　似たデータ 0　見つからず 0　エラー 0"), Sj(u8"要確認 1")}));
+    // No question: there is no better place to offer.
+    EXPECT_EQ(channels.questions, (std::vector<std::string>{kCreateQuestion, kFinished}));
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "100,HP,2,4,0,,,0,,,\n102,MP,2,,0,,,0,,,\n");
+    // The record holds the same notes as the log.
+    ASSERT_EQ(engine.LastCreateOutcomes().size(), 1u);
+    const CreateTableRecord& outcome = engine.LastCreateOutcomes()[0];
+    EXPECT_EQ(outcome.outcome, CreateOutcome::Moved);
+    EXPECT_EQ(outcome.newAddress, std::optional<std::uint32_t>(0x100));
+    EXPECT_EQ(outcome.matchCount, 2u);
+    EXPECT_EQ(outcome.notes, notes);
+}
+
+TEST_F(CreateDefinitions, MatchesBeyondTheCapAreCountedAsThatManyOrMore) {
+    WriteTable(u8"a");
+    std::string newImage(0x2000, '\0');
+    for (std::size_t i = 0; i < 150; ++i) {
+        newImage.replace(0x10 + i * 0x20, kTableBytes.size(), kTableBytes);
+    }
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), newImage);
+
+    EXPECT_TRUE(Run());
+
+    const auto log = TableLog();
+    ASSERT_GE(log.size(), 6u);
+    EXPECT_EQ(log[3], Sj(u8"　00000010にデータ発見。"));
+    EXPECT_EQ(log[4], Sj(u8"　※同じデータが100か所以上にあります。"));
 }
 
 TEST_F(CreateDefinitions, NegativeShiftWrapsModulo32Bits) {
@@ -275,6 +346,8 @@ TEST_F(CreateDefinitions, ZeroSizeAndOutsideTablesAreReportedAndNotWritten) {
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/far.ini")));
     EXPECT_EQ(ReadOutput(u8"empty.idn"), "");
     EXPECT_EQ(channels.questions.back(), kFinished);
+    EXPECT_EQ(SummaryLog(), (std::vector<std::string>{
+                                Sj(u8"移動 0　同アドレス 0　似たデータ 0　見つからず 0　エラー 2"), Sj(u8"要確認 0")}));
 }
 
 TEST_F(CreateDefinitions, DecliningTheQuestionCreatesAndLogsNothing) {
@@ -464,6 +537,17 @@ TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWri
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
     }
     EXPECT_EQ(channels.questions.back(), kFinished);
+    // A table whose file could not be written is an error, not a move, in the summary and in its record; one
+    // written from what was loaded is a move.
+    EXPECT_EQ(SummaryLog(), (std::vector<std::string>{
+                                Sj(u8"移動 2　同アドレス 0　似たデータ 0　見つからず 0　エラー 2"), Sj(u8"要確認 0")}));
+    const auto& outcomes = engine.LastCreateOutcomes();
+    ASSERT_EQ(outcomes.size(), 4u);
+    for (const CreateTableRecord& outcome : outcomes) {
+        const bool written = outcome.name == "a" || outcome.name == "b";
+        EXPECT_EQ(outcome.outcome, written ? CreateOutcome::Moved : CreateOutcome::Error) << outcome.name;
+        EXPECT_EQ(outcome.newAddress, std::optional<std::uint32_t>(0x1100)) << outcome.name;
+    }
 }
 
 TEST_F(CreateDefinitions, SameAddressCopyThatFailsIsReported) {
@@ -514,10 +598,11 @@ TEST_F(CreateDefinitions, FolderWithoutDefinitionFilesGoesStraightToTheNotice) {
 
     EXPECT_TRUE(Run());
 
-    EXPECT_EQ(channels.log,
-              (std::vector<std::string>{Output() + Sj(u8"フォルダを作成"), Sj(u8"--- idnファイルの複製 ---"),
-                                        Sj(u8"コピー成功: ") + OutputFile("a.idn") + "\n", "",
-                                        Sj(u8"--- iniファイル作成開始 ---")}));
+    EXPECT_EQ(channels.log, (std::vector<std::string>{
+                                Output() + Sj(u8"フォルダを作成"), Sj(u8"--- idnファイルの複製 ---"),
+                                Sj(u8"コピー成功: ") + OutputFile("a.idn") + "\n", "",
+                                Sj(u8"--- iniファイル作成開始 ---"), Sj(u8"--- 結果 ---"),
+                                Sj(u8"移動 0　同アドレス 0　似たデータ 0　見つからず 0　エラー 0"), Sj(u8"要確認 0")}));
     EXPECT_EQ(channels.questions, (std::vector<std::string>{kCreateQuestion, kFinished}));
 }
 

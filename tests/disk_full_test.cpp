@@ -177,6 +177,9 @@ TEST_F(DiskFull, CreateReportsEveryFileThatCannotBeWrittenAndLeavesNoneHalfWritt
         Sj(u8"　同アドレスのため更新不要。ファイルをコピーします。"),
         Sj(u8"　") + JoinPath(old, "b.ini") + Sj(u8"のコピーに失敗しました") + kNoSpace,
         "",
+        Sj(u8"--- 結果 ---"),
+        Sj(u8"移動 0　同アドレス 0　似たデータ 0　見つからず 0　エラー 2"),
+        Sj(u8"要確認 0"),
     };
     EXPECT_EQ(channels.log, expected);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Native(u8"small/old_NEW")));

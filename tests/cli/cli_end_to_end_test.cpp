@@ -88,7 +88,10 @@ std::string CreateLog(const std::string& oldFolder = "settings") {
            "　ADDR: 00000060\n"
            "　Size: 12\n"
            "　一致するデータが見つかりませんでした。\n"
-           "\n";
+           "\n"
+           "--- 結果 ---\n"
+           "移動 2　同アドレス 1　似たデータ 0　見つからず 1　エラー 0\n"
+           "要確認 0\n";
 }
 
 // The rewrite's log blocks for the sample, with the item and the character questions answered as given.
@@ -176,6 +179,55 @@ TEST_F(CliEndToEnd, CreateWithYesWritesTheNewSettingsFolder) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(Work() / "settings_NEW"), fs::directory_iterator()), 7);
     ExpectInputsUntouched();
+}
+
+// Bytes that occur once, so every table's neighbourhood can be told from any other place.
+std::string Noise(std::size_t size, std::uint32_t seed) {
+    std::string bytes(size, '\0');
+    std::uint32_t state = seed;
+    for (char& byte : bytes) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+TEST_F(CliEndToEnd, CreateWithYesAnswersBothQuestionsAboutDoubtfulPlaces) {
+    // A at 0x4000 and B at 0x8000, 64 bytes each; the new binary has 0x100 bytes in front holding a copy of
+    // A at 0x80, and two bytes of B changed.
+    fs::create_directories(Work() / "doubt");
+    for (const auto& [name, address] : {std::pair{"A", "4000"}, std::pair{"B", "8000"}}) {
+        WriteBytes(Work() / "doubt" / (std::string(name) + ".ini"), std::string(address) + ",HP,4,8,0,,,0,,,\r\n");
+        WriteBytes(Work() / "doubt" / (std::string(name) + ".idn"), "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n");
+    }
+    const std::string old = Noise(0x10000, 1);
+    std::string updated = Noise(0x100, 2) + old;
+    updated.replace(0x80, 64, old.substr(0x4000, 64));
+    updated[0x8105] = static_cast<char>(updated[0x8105] ^ 0x5A);
+    updated[0x8128] = static_cast<char>(updated[0x8128] ^ 0x3C);
+    WriteBytes(Work() / "doubt_old.bin", old);
+    WriteBytes(Work() / "doubt_new.bin", updated);
+
+    CliRun run = RunCli(Work(), {"create", "doubt", "doubt_old.bin", "doubt_new.bin", "--yes"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.err, kCreateQuestion + "y\n" +
+                           "1個のテーブルは同じデータが複数の場所にあり、最初の位置は前後のデータの移動と合いません。"
+                           "前後のデータに合う位置を使いますか？ [y/N] y\n"
+                           "1個のテーブルは完全に一致するデータがありませんが、似たデータが見つかりました。"
+                           "その位置に合わせて定義ファイルを作成しますか？ [y/N] y\n"
+                           "完了しました [y/N] y\n");
+    EXPECT_NE(
+        run.out.find("A\n　ADDR: 00004000\n　Size: 64\n　00004100にデータ発見。\n　※同じデータが2か所にあります。\n"),
+        std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("　一致するデータが見つかりませんでした。\n　00008100に似たデータがあります（一致率"),
+              std::string::npos)
+        << run.out;
+    EXPECT_TRUE(
+        run.out.ends_with("--- 結果 ---\n移動 1　同アドレス 0　似たデータ 1　見つからず 0　エラー 0\n要確認 1\n"))
+        << run.out;
+    EXPECT_EQ(Read(u8"doubt_NEW/A.ini"), "4100,HP,4,8,0,,,0,,,\n");
+    EXPECT_EQ(Read(u8"doubt_NEW/B.ini"), "8100,HP,4,8,0,,,0,,,\n");
 }
 
 TEST_F(CliEndToEnd, CreateReadsPipedAnswersAndEchoesThem) {
@@ -394,12 +446,14 @@ TEST_F(CliEndToEnd, AnEndlessAnswerLineIsNo) {
 #endif
 
 TEST_F(CliEndToEnd, UsageErrorsExitWith2AndTouchNothing) {
-    const std::string usage = "使い方 / usage:\n"
-                              "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--yes]\n"
-                              "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY\n"
-                              "                            [--base UNMODIFIED_OLD_BINARY] [--yes]\n"
-                              "  dovra-updater-cli --help | --version\n"
-                              "詳しくは dovra-updater-cli --help / see dovra-updater-cli --help\n";
+    const std::string usage =
+        "使い方 / usage:\n"
+        "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--report FILE.json] "
+        "[--yes]\n"
+        "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY\n"
+        "                            [--base UNMODIFIED_OLD_BINARY] [--report FILE.json] [--yes]\n"
+        "  dovra-updater-cli --help | --version\n"
+        "詳しくは dovra-updater-cli --help / see dovra-updater-cli --help\n";
     CliRun none = RunCli(Work(), {});
     EXPECT_EQ(none.exitStatus, 2);
     EXPECT_EQ(none.out, "");
