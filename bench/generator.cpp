@@ -5,6 +5,7 @@
 #include <span>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include "bench/random_source.h"
 #include "engine/encoding.h"
@@ -301,12 +302,150 @@ TableFate DrawFate(RandomSource& random, const GeneratorOptions& options) {
     return roll < options.removedPercent + options.changedPercent ? TableFate::Changed : TableFate::Kept;
 }
 
+// --- What real updates do ----------------------------------------------------------------------------
+
+bool UsesHabits(const GeneratorOptions& options) {
+    return options.copiedPercent + options.zeroPercent + options.constantPercent + options.repeatedPercent +
+               options.pointerPercent + options.echoedPercent >
+           0;
+}
+
+TableKind DrawKind(RandomSource& random, const GeneratorOptions& options) {
+    const std::uint32_t roll = random.Between(0, 99);
+    std::uint32_t bound = 0;
+    for (const auto& [percent, kind] :
+         {std::pair{options.copiedPercent, TableKind::Copied}, std::pair{options.zeroPercent, TableKind::Zero},
+          std::pair{options.constantPercent, TableKind::Constant},
+          std::pair{options.repeatedPercent, TableKind::Repeated},
+          std::pair{options.pointerPercent, TableKind::Pointers},
+          std::pair{options.echoedPercent, TableKind::Echoed}}) {
+        bound += percent;
+        if (roll < bound) {
+            return kind;
+        }
+    }
+    return TableKind::Plain;
+}
+
+// A new shape for a table whose kind wants one: the fields and record names follow it.
+void Reshape(RandomSource& random, GeneratedTable& table, std::uint32_t recordSize, std::uint32_t recordCount) {
+    table.recordSize = recordSize;
+    table.recordCount = recordCount;
+    table.fields = RealisticLayout(random, recordSize);
+    table.recordNames.clear();
+    const std::string& word = Pick(random, RecordWords());
+    for (std::uint32_t r = 0; r < recordCount; ++r) {
+        table.recordNames.push_back(word + std::to_string(r));
+    }
+}
+
+// Zero tables, constants and small repeated records are small; pointer tables are arrays of pointers.
+void DrawKinds(RandomSource& random, const GeneratorOptions& options, std::vector<GeneratedTable>& tables) {
+    for (GeneratedTable& table : tables) {
+        table.kind = DrawKind(random, options);
+        switch (table.kind) {
+        case TableKind::Zero:
+            Reshape(random, table, random.Between(1, 16), random.Between(1, 8));
+            break;
+        case TableKind::Constant:
+            Reshape(random, table, 4, random.Between(1, 4));
+            break;
+        case TableKind::Repeated:
+            Reshape(random, table, random.Between(4, 16), random.Between(1, 2));
+            break;
+        case TableKind::Pointers:
+            Reshape(random, table, 4, std::min<std::uint32_t>(table.recordCount, 512));
+            table.fields = {{Cp932("ポインタ"), FieldKind::Pointer, 4}};
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+// Values that real binaries hold over and over: 1, -1, 1.0f, 10.
+constexpr std::array<std::uint32_t, 4> kCommonConstants = {1u, 0xFFFFFFFFu, 0x3F800000u, 10u};
+
+// Writes `bytes` at `count` places inside the gaps of the old image (never over a table).
+void Plant(RandomSource& random, std::span<std::uint8_t> image, const std::vector<std::uint64_t>& gapStarts,
+           const std::vector<std::uint64_t>& gaps, std::span<const std::uint8_t> bytes, std::uint32_t count) {
+    for (std::uint32_t tries = 0; count > 0 && tries < count * 8 + 64; ++tries) {
+        const std::size_t gap = random.Between(0, static_cast<std::uint32_t>(gaps.size() - 1));
+        if (gaps[gap] < bytes.size()) {
+            continue;
+        }
+        const std::uint64_t at =
+            gapStarts[gap] + random.Between(0, static_cast<std::uint32_t>(gaps[gap] - bytes.size()));
+        std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+        --count;
+    }
+}
+
+struct PointerTarget {
+    std::size_t table = 0;
+    std::uint32_t record = 0;
+};
+
+constexpr std::uint32_t kPointerBase = 0x08000000u;
+
+// Gives the tables of the special kinds their bytes in the old image; returns where each pointer points.
+std::vector<std::vector<PointerTarget>> FillKinds(RandomSource& random, std::vector<GeneratedTable>& tables,
+                                                  std::span<std::uint8_t> image,
+                                                  const std::vector<std::uint64_t>& gapStarts,
+                                                  const std::vector<std::uint64_t>& gaps) {
+    std::vector<std::vector<PointerTarget>> targets(tables.size());
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        GeneratedTable& table = tables[t];
+        std::span<std::uint8_t> bytes = image.subspan(table.oldAddress, table.Size());
+        switch (table.kind) {
+        case TableKind::Zero:
+            std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
+            break;
+        case TableKind::Constant: {
+            const std::uint32_t value = kCommonConstants[random.Between(0, kCommonConstants.size() - 1)];
+            for (std::size_t i = 0; i < bytes.size(); i += 4) {
+                PutLittleEndian(bytes.subspan(i, 4), value);
+            }
+            Plant(random, image, gapStarts, gaps, bytes, random.Between(10, 60));
+            break;
+        }
+        case TableKind::Repeated:
+            random.Fill(bytes);
+            Plant(random, image, gapStarts, gaps, bytes, random.LogUniform(5, 200));
+            break;
+        case TableKind::Pointers: {
+            // Pointers into the records of one or two other tables, as a table of names or scripts has.
+            std::array<std::size_t, 2> pointed{};
+            for (auto& other : pointed) {
+                other = random.Between(0, static_cast<std::uint32_t>(tables.size() - 1));
+            }
+            for (std::uint32_t r = 0; r < table.recordCount; ++r) {
+                const std::size_t other = pointed[r * 2 < table.recordCount ? 0 : 1];
+                const PointerTarget target{other, r % tables[other].recordCount};
+                targets[t].push_back(target);
+                PutLittleEndian(bytes.subspan(std::size_t{r} * 4, 4),
+                                kPointerBase + tables[other].oldAddress + target.record * tables[other].recordSize);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return targets;
+}
+
 } // namespace
 
 GeneratedCase Generate(const GeneratorOptions& options) {
     RandomSource random(options.seed);
+    RandomSource habits(options.seed ^ 0x5DEECE66Dull);
+    const bool withHabits = UsesHabits(options);
     GeneratedCase made;
     made.tables = DrawTables(options, random);
+    if (withHabits) {
+        DrawKinds(habits, options, made.tables);
+    }
 
     // Gaps before, between and after the tables take the rest of the image; one in twenty is empty, so
     // some tables touch.
@@ -333,8 +472,10 @@ GeneratedCase Generate(const GeneratorOptions& options) {
     made.oldImage.resize(options.imageSize);
     std::span<std::uint8_t> oldImage(made.oldImage);
     std::uint64_t at = 0;
+    std::vector<std::uint64_t> gapStarts(gaps.size());
     for (std::size_t i = 0; i < made.tables.size(); ++i) {
         FillFiller(random, options.style, oldImage.subspan(at, gaps[i]));
+        gapStarts[i] = at;
         at += gaps[i];
         GeneratedTable& table = made.tables[i];
         table.oldAddress = static_cast<std::uint32_t>(at);
@@ -347,15 +488,43 @@ GeneratedCase Generate(const GeneratorOptions& options) {
         at += table.Size();
     }
     FillFiller(random, options.style, oldImage.subspan(at, gaps.back()));
+    gapStarts.back() = at;
+    std::vector<std::vector<PointerTarget>> pointers;
+    // Copies the update adds, and removed tables whose bytes stand elsewhere: inserted after a gap.
+    std::vector<std::vector<std::size_t>> insertedAfterGap(gaps.size());
+    if (withHabits) {
+        pointers = FillKinds(habits, made.tables, oldImage, gapStarts, gaps);
+        for (std::size_t t = 0; t < made.tables.size(); ++t) {
+            const TableKind kind = made.tables[t].kind;
+            if (kind == TableKind::Copied || kind == TableKind::Echoed) {
+                insertedAfterGap[habits.Between(0, static_cast<std::uint32_t>(gaps.size() - 1))].push_back(t);
+            }
+        }
+    }
+    const auto insertAfterGap = [&](std::size_t gap) {
+        for (std::size_t t : insertedAfterGap[gap]) {
+            const auto bytes = oldImage.subspan(made.tables[t].oldAddress, made.tables[t].Size());
+            made.newImage.insert(made.newImage.end(), bytes.begin(), bytes.end());
+        }
+    };
 
     // The new binary: the same sequence with edited gaps, and each table kept, changed or removed.
     made.newImage.reserve(made.oldImage.size() + made.oldImage.size() / 16);
     at = 0;
     for (std::size_t i = 0; i < made.tables.size(); ++i) {
         AppendEditedFiller(random, options.style, oldImage.subspan(at, gaps[i]), made.newImage);
+        insertAfterGap(i);
         at += gaps[i];
         GeneratedTable& table = made.tables[i];
         table.fate = DrawFate(random, options);
+        if (table.kind == TableKind::Echoed) {
+            table.fate = TableFate::Removed;
+        } else if ((table.kind == TableKind::Pointers || table.kind == TableKind::Copied) &&
+                   table.fate == TableFate::Changed) {
+            // A pointer table's change is the pointers' move, made once every table has its new place; a
+            // copied table stays as it was, its copy being the doubt.
+            table.fate = TableFate::Kept;
+        }
         table.newAddress = static_cast<std::uint32_t>(made.newImage.size());
         std::span<const std::uint8_t> bytes = oldImage.subspan(at, table.Size());
         if (table.fate == TableFate::Removed) {
@@ -371,6 +540,21 @@ GeneratedCase Generate(const GeneratorOptions& options) {
         at += table.Size();
     }
     AppendEditedFiller(random, options.style, oldImage.subspan(at, gaps.back()), made.newImage);
+    insertAfterGap(gaps.size() - 1);
+    // Pointers follow what they point to; a pointer into a removed table is left as it was.
+    for (std::size_t t = 0; t < pointers.size(); ++t) {
+        const GeneratedTable& table = made.tables[t];
+        if (table.fate == TableFate::Removed) {
+            continue;
+        }
+        for (std::uint32_t r = 0; r < pointers[t].size(); ++r) {
+            const GeneratedTable& other = made.tables[pointers[t][r].table];
+            if (other.fate != TableFate::Removed) {
+                PutLittleEndian(std::span(made.newImage).subspan(table.newAddress + std::size_t{r} * 4, 4),
+                                kPointerBase + other.newAddress + pointers[t][r].record * other.recordSize);
+            }
+        }
+    }
     return made;
 }
 

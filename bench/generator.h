@@ -31,6 +31,14 @@ struct GeneratorOptions {
     std::uint32_t changedPercent = 2; // tables with a few bytes altered in the new binary
     std::uint32_t removedPercent = 2; // tables replaced by other bytes in the new binary
     DataStyle style = DataStyle::Realistic;
+    // What real updates do besides moving tables, each a percentage of the tables (all off by default, so
+    // the cases above stay as they were). Their draws come from a stream of their own.
+    std::uint32_t copiedPercent = 0;   // the update adds a copy of the table's bytes somewhere else
+    std::uint32_t zeroPercent = 0;     // small tables of nothing but zero bytes
+    std::uint32_t constantPercent = 0; // small tables of a common constant that the code holds too
+    std::uint32_t repeatedPercent = 0; // a small table whose bytes stand many times over in both binaries
+    std::uint32_t pointerPercent = 0;  // tables of pointers into other tables, moving with them
+    std::uint32_t echoedPercent = 0;   // removed tables whose bytes still stand elsewhere in the new binary
 };
 
 enum class FieldKind { Id, Counter, Flag, Pointer, Text, Byte, Reserved };
@@ -43,6 +51,9 @@ struct GeneratedField {
 
 enum class TableFate { Kept, Changed, Removed };
 
+// Which of the update's habits the table was given (Plain: none).
+enum class TableKind { Plain, Copied, Zero, Constant, Repeated, Pointers, Echoed };
+
 struct GeneratedTable {
     std::string name; // code page 932, unique, usable as a file name
     std::uint32_t oldAddress = 0;
@@ -51,7 +62,10 @@ struct GeneratedTable {
     std::vector<GeneratedField> fields;   // cover recordSize bytes in order
     std::vector<std::string> recordNames; // code page 932, one per record
     TableFate fate = TableFate::Kept;
-    std::uint32_t newAddress = 0; // where the table's bytes (changed ones too) went; unused when removed
+    TableKind kind = TableKind::Plain;
+    // Where the table went (its bytes changed or not, pointers moved or not); unused when removed. Other
+    // places may hold the same bytes: this one is the truth.
+    std::uint32_t newAddress = 0;
 
     std::uint32_t Size() const { return recordSize * recordCount; }
 };

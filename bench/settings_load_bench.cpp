@@ -1,7 +1,11 @@
 // Loading a settings folder of 1000 definition files with their name lists, as both commands do for the
 // old folder (summaries only) and the rewrite does for the new one (whole tables and record names),
-// against reading every file of the folder whole, timed in the same loop.
+// against reading every file of the folder whole, timed in the same loop. A folder whose extensions are
+// written in capitals ("T.INI", "T.IDN") is timed against the same folder in lower case.
 #include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <map>
 
 #include "bench/bench_support.h"
 #include "bench/case_files.h"
@@ -48,6 +52,44 @@ void BM_LoadNewSettings(benchmark::State& state) {
     RunLoad(state, [](CDefinitionUpdater& engine, const std::string& folder) { engine.LoadNewSettings(folder); });
 }
 BENCHMARK(BM_LoadNewSettings)->Arg(1000)->Arg(3000)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The case's old folder again beside it, every extension in capitals; made once per table count.
+std::string UpperCaseFolder(const CaseFiles& files) {
+    static std::map<std::string, std::string> made;
+    auto [found, inserted] = made.try_emplace(files.OldFolder());
+    if (inserted) {
+        const std::filesystem::path upper = files.Root() / "old_upper";
+        std::filesystem::create_directory(upper);
+        for (const auto& entry : std::filesystem::directory_iterator(files.Root() / "old")) {
+            std::string extension = entry.path().extension().string();
+            for (char& c : extension) {
+                c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+            }
+            std::filesystem::copy_file(entry.path(), upper / entry.path().stem().concat(extension));
+        }
+        found->second = CaseFiles::EnginePath(upper);
+    }
+    return found->second;
+}
+
+// Both loads look a name list up for every definition file; with capitals the exact name is never there.
+void BM_LoadNewSettingsUpperCase(benchmark::State& state) {
+    const CaseFiles& files = CachedCaseFiles(RealisticOptions(64, static_cast<std::uint32_t>(state.range(0))));
+    const std::string upper = UpperCaseFolder(files);
+    double lowerSeconds = 0;
+    double upperSeconds = 0;
+    for (auto _ : state) {
+        CDefinitionUpdater lowerEngine;
+        lowerSeconds += SecondsOf([&] { lowerEngine.LoadNewSettings(files.OldFolder()); });
+        CDefinitionUpdater upperEngine;
+        const double seconds = SecondsOf([&] { upperEngine.LoadNewSettings(upper); });
+        upperSeconds += seconds;
+        state.SetIterationTime(seconds);
+    }
+    state.counters["lower_case_ms"] = 1000 * lowerSeconds / static_cast<double>(state.iterations());
+    state.counters["x_lower_case"] = upperSeconds / lowerSeconds;
+}
+BENCHMARK(BM_LoadNewSettingsUpperCase)->Arg(1000)->Arg(4000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace dovra::bench

@@ -9,14 +9,36 @@
 namespace dovra::cli {
 namespace {
 
+// An option that takes a path: every path it was given, and whether it was given last with none.
+struct PathOption {
+    std::string_view name;
+    std::vector<std::string> paths;
+    bool withoutPath = false;
+};
+
 struct Split {
     std::vector<std::string> positional;
     std::vector<std::string> options;
-    std::vector<std::string> basePaths; // one per --base given
-    bool baseWithoutPath = false;
+    PathOption base{"--base", {}, false};
+    PathOption report{"--report", {}, false};
 };
 
-constexpr std::string_view kBaseOption = "--base";
+bool TakePathOption(const std::vector<std::string>& arguments, std::size_t& i, PathOption& option) {
+    const std::string& argument = arguments[i];
+    if (argument == option.name) {
+        if (i + 1 < arguments.size()) {
+            option.paths.push_back(arguments[++i]);
+        } else {
+            option.withoutPath = true;
+        }
+        return true;
+    }
+    if (argument.starts_with(std::string(option.name) + "=")) {
+        option.paths.push_back(argument.substr(option.name.size() + 1));
+        return true;
+    }
+    return false;
+}
 
 // Options and positional arguments in their own order; everything after "--" is positional, and so is a
 // lone "-" (a file may well be named that).
@@ -25,15 +47,10 @@ Split SplitArguments(const std::vector<std::string>& arguments) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (!optionsEnded && argument == kBaseOption) {
-            if (i + 1 < arguments.size()) {
-                split.basePaths.push_back(arguments[++i]);
-            } else {
-                split.baseWithoutPath = true;
-            }
-        } else if (!optionsEnded && argument.starts_with(std::string(kBaseOption) + "=")) {
-            split.basePaths.push_back(argument.substr(kBaseOption.size() + 1));
-        } else if (!optionsEnded && argument == "--") {
+        if (!optionsEnded && (TakePathOption(arguments, i, split.base) || TakePathOption(arguments, i, split.report))) {
+            continue;
+        }
+        if (!optionsEnded && argument == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
             split.options.push_back(argument);
@@ -74,11 +91,21 @@ std::variant<CliOptions, UsageError> ParseArguments(const std::vector<std::strin
     }
     // An empty path is refused rather than taken as "no base": a script's unset variable would otherwise
     // turn a three-way rewrite into a plain one that overwrites the update's changes.
-    if (split.baseWithoutPath || (split.basePaths.size() == 1 && split.basePaths.front().empty())) {
+    if (split.base.withoutPath || (split.base.paths.size() == 1 && split.base.paths.front().empty())) {
         return UsageError{kBaseWithoutPath};
     }
-    if (split.basePaths.size() > 1) {
+    if (split.base.paths.size() > 1) {
         return UsageError{kBaseGivenTwice};
+    }
+    // A second --report would leave one of the two files silently unwritten.
+    if (split.report.withoutPath || (split.report.paths.size() == 1 && split.report.paths.front().empty())) {
+        return UsageError{kReportWithoutPath};
+    }
+    if (split.report.paths.size() > 1) {
+        return UsageError{kReportGivenTwice};
+    }
+    if (!split.report.paths.empty()) {
+        options.reportPath = split.report.paths.front();
     }
     if (split.positional.empty()) {
         return UsageError{kNoCommand};
@@ -104,12 +131,12 @@ std::variant<CliOptions, UsageError> ParseArguments(const std::vector<std::strin
     } else {
         options.paths = CommandPaths{p[1], p[2], p[3], p[4], std::string()};
     }
-    if (!split.basePaths.empty()) {
+    if (!split.base.paths.empty()) {
         // The create command searches the old binary, which must be the unmodified one already.
         if (options.command != Command::kRewrite) {
             return UsageError{kBaseForRewriteOnly};
         }
-        options.paths.baseBinary = split.basePaths.front();
+        options.paths.baseBinary = split.base.paths.front();
     }
     return options;
 }

@@ -23,6 +23,7 @@ struct CliOptions {
     Command command = Command::kHelp;
     CommandPaths paths;
     bool assumeYes = false;
+    std::string reportPath; // UTF-8; empty: no report
 };
 
 struct UsageError {
@@ -30,8 +31,8 @@ struct UsageError {
 };
 
 // `arguments` without the program name. --help and --version win wherever they stand; "--" ends the
-// options, so a path may begin with "-". --base takes the next argument (or the text after "--base=") as
-// its path, whatever it begins with.
+// options, so a path may begin with "-". --base and --report take the next argument (or the text after
+// "--base=", "--report=") as their path, whatever it begins with.
 std::variant<CliOptions, UsageError> ParseArguments(const std::vector<std::string>& arguments);
 
 } // namespace dovra::cli

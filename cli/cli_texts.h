@@ -8,9 +8,9 @@ inline constexpr char kProgramName[] = "dovra-updater-cli";
 
 inline constexpr char kSynopsis[] =
     "使い方 / usage:\n"
-    "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--yes]\n"
+    "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--report FILE.json] [--yes]\n"
     "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY\n"
-    "                            [--base UNMODIFIED_OLD_BINARY] [--yes]\n"
+    "                            [--base UNMODIFIED_OLD_BINARY] [--report FILE.json] [--yes]\n"
     "  dovra-updater-cli --help | --version\n";
 
 inline constexpr char kHelpDetails[] =
@@ -35,21 +35,40 @@ inline constexpr char kHelpDetails[] =
     "         differently (a conflict) gets the user's value and a log line with all three values. A file\n"
     "         that plainly is not the unmodified old binary is refused (status 1) before anything is written.\n"
     "\n"
+    "--report FILE.json\n"
+    "         コマンドの結果をJSON (UTF-8) で書き出します: コマンド、パス、版、テーブルごとの結果、\n"
+    "         質問とその答え、集計。ファイルは丸ごと書き換わるか、元のままです。\n"
+    "         Writes the command's outcome as one JSON object (UTF-8): the command, the paths, the version,\n"
+    "         every table's outcome, each question with its answer, and the totals. The file is replaced\n"
+    "         whole or not at all; if it cannot be written the exit status is 3.\n"
+    "\n"
     "--yes    すべての質問に「はい」と答えます (標準入力は読みません)。\n"
     "         Answers yes to every question without reading standard input.\n"
     "\n"
     "ログは標準出力へ、質問とメッセージは標準エラー出力へ出ます。質問には標準入力の1行で答えます:\n"
-    "y または yes (大文字小文字は問いません) で「はい」、それ以外や入力の終わりは「いいえ」です。\n"
+    "y または yes (大文字小文字は問いません) で「はい」、それ以外や入力の終わり、4 KiB を超える行、\n"
+    "表示できなかった質問は「いいえ」です。\n"
     "Log lines go to standard output; questions and messages go to standard error. A question reads one\n"
-    "line from standard input: y or yes in any letter case is yes; anything else, or end of input, is no.\n"
+    "line from standard input: y or yes in any letter case is yes; anything else, end of input, a line\n"
+    "longer than 4 KiB, or a question that could not be shown, is no.\n"
     "\n"
     "終了ステータス / exit status:\n"
     "  0  コマンドが最後まで実行されました / the command ran to its end (whatever the answers)\n"
-    "  1  バイナリファイルを読み込めませんでした / a binary file could not be loaded (or --base was refused)\n"
+    "  1  設定フォルダが見つからないか、バイナリファイルを読み込めませんでした /\n"
+    "     a settings folder was not found, or a binary file could not be loaded (or --base was refused)\n"
     "  2  使い方の誤り、または表せないパス / usage error, or a path code page 932 cannot represent\n"
-    "  3  出力を書き込めませんでした / an output could not be written (NEW_BINARY.new, the _NEW folder)\n";
+    "  3  出力を書き込めませんでした / an output could not be written (NEW_BINARY.new, the _NEW folder,\n"
+    "     the report)\n"
+    "  4  コマンドは最後まで実行されましたが、ログやメッセージを書き込めませんでした (ディスクの空き不足、\n"
+    "     閉じられた出力、読み手の終了など) / the command ran to its end, but its log or messages could\n"
+    "     not all be written (a full disk, a closed stream, a reader that quit)\n";
 
 inline constexpr char kSeeHelp[] = "詳しくは dovra-updater-cli --help / see dovra-updater-cli --help\n";
+
+// After "dovra-updater-cli: " when the log or a message could not be written (exit status 4).
+inline constexpr char kLogLost[] =
+    "ログまたはメッセージの一部を書き込めませんでした。出力ファイルは完全なものだけが書かれています / part of the log "
+    "or messages could not be written; only complete output files were written";
 
 // Usage errors, after "dovra-updater-cli: ".
 inline constexpr char kNoCommand[] = "コマンドがありません / no command given";
@@ -59,6 +78,9 @@ inline constexpr char kWrongPathCount[] = "{0}にはパスが{1}個必要です 
 inline constexpr char kBaseWithoutPath[] = "--base にはパスが必要です / --base needs a path";
 inline constexpr char kBaseGivenTwice[] = "--base は1回だけ指定できます / --base may be given once";
 inline constexpr char kBaseForRewriteOnly[] = "--base は rewrite でのみ使えます / --base is for rewrite only";
+inline constexpr char kReportWithoutPath[] = "--report にはパスが必要です / --report needs a path";
+inline constexpr char kReportGivenTwice[] = "--report は1回だけ指定できます / --report may be given once";
+inline constexpr char kReportWriteFailed[] = "レポートを書き込めませんでした: {} / the report could not be written";
 inline constexpr char kUnrepresentablePath[] =
     "パスをコードページ932 (Shift_JIS) で正確に表せません: {} / the path has no exact code page 932 form";
 

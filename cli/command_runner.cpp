@@ -57,9 +57,10 @@ std::variant<CommandPaths, UsageError> ToEnginePaths(Command command, const Comm
 }
 
 ExitStatus RunCommand(Command command, const CommandPaths& paths, CDefinitionUpdater& engine) {
-    engine.LoadOldSettings(paths.oldFolder);
-    if (command == Command::kRewrite) {
-        engine.LoadNewSettings(paths.newFolder);
+    // A settings folder that is not there has been named in a message box; nothing runs on it.
+    if (!engine.LoadOldSettings(paths.oldFolder) ||
+        (command == Command::kRewrite && !engine.LoadNewSettings(paths.newFolder))) {
+        return kExitLoadFailed;
     }
     if (!LoadBinaries(paths, engine)) {
         return kExitLoadFailed;

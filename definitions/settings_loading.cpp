@@ -1,8 +1,11 @@
+#include <fmt/format.h>
 #include <fmt/printf.h>
 
 #include "engine/definition_updater.h"
 #include "engine/file_system.h"
+#include "engine/folder_index.h"
 #include "engine/message_box.h"
+#include "engine/path_text.h"
 #include "engine/texts.h"
 
 using dovra::DefinitionTable;
@@ -21,6 +24,16 @@ std::vector<std::string> DefinitionFiles(std::string_view folder) {
     return paths;
 }
 
+// The folder is listed with a separator appended (the empty text lists the root), so it is tested the same
+// way: "a file/" is no folder.
+bool FolderFound(std::string_view folder) {
+    if (dovra::IsDirectory(std::string(folder) + dovra::kPathSeparator)) {
+        return true;
+    }
+    dovra::ShowMessageBox(fmt::format(fmt::runtime(dovra::text::kFolderNotFound), folder));
+    return false;
+}
+
 void ReportUnparsable(const std::string& path) {
     dovra::ShowMessageBox(fmt::sprintf(dovra::text::kParseFailed, path));
 }
@@ -29,9 +42,16 @@ void ReportUnparsable(const std::string& path) {
 
 bool CDefinitionUpdater::LoadOldSettings(std::string_view folder) {
     m_oldSummaries.clear();
+    m_oldDefinitionTexts.clear();
+    m_oldFolder = std::string(folder);
+    if (!FolderFound(folder)) {
+        return false;
+    }
+    const dovra::FolderIndex index(folder);
     for (const auto& path : DefinitionFiles(folder)) {
         DefinitionTable table;
-        TableLoadStatus status = table.Load(path);
+        std::string text;
+        TableLoadStatus status = table.Load(path, &index, &text);
         if (status == TableLoadStatus::Malformed) {
             ReportUnparsable(path);
             continue;
@@ -40,8 +60,8 @@ bool CDefinitionUpdater::LoadOldSettings(std::string_view folder) {
         // the empty summary under the empty name, one without a name list its summary with size 0. A table
         // whose numbers cannot be trusted is left out, as the new set leaves it out.
         m_oldSummaries[table.name] = dovra::SummaryOf(table);
+        m_oldDefinitionTexts[table.name] = std::move(text);
     }
-    m_oldFolder = std::string(folder);
     return true;
 }
 
@@ -49,9 +69,14 @@ bool CDefinitionUpdater::LoadNewSettings(std::string_view folder) {
     m_newSummaries.clear();
     m_newTables.clear();
     m_newRecordNames.clear();
+    m_newFolder = std::string(folder);
+    if (!FolderFound(folder)) {
+        return false;
+    }
+    const dovra::FolderIndex index(folder);
     for (const auto& path : DefinitionFiles(folder)) {
         DefinitionTable table;
-        if (table.Load(path) != TableLoadStatus::Loaded) {
+        if (table.Load(path, &index) != TableLoadStatus::Loaded) {
             ReportUnparsable(path);
             continue;
         }
@@ -59,6 +84,5 @@ bool CDefinitionUpdater::LoadNewSettings(std::string_view folder) {
         m_newRecordNames[table.name] = table.recordNames;
         m_newTables[table.name] = std::move(table);
     }
-    m_newFolder = std::string(folder);
     return true;
 }

@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 
+#include "engine/failure_reason.h"
 #include "engine/file_system.h"
 #include "engine/mapped_file.h"
 #include "engine/message_box.h"
@@ -34,7 +35,8 @@ std::optional<std::uint32_t> CheckedSize(std::FILE* file) {
 FilePtr OpenBinary(std::string_view path) {
     FilePtr file = OpenForReadingExact(path);
     if (!file) {
-        ShowMessageBox(text::kCannotOpenFile);
+        // Why, when the system said: a mistyped name, a folder, a file the user may not read.
+        ShowMessageBox(WithFailureReason(text::kCannotOpenFile));
     }
     return file;
 }

@@ -11,6 +11,8 @@
 #include "engine/binary_image.h"
 #include "engine/channels.h"
 #include "locate/table_locator.h"
+#include "migration/create_outcome.h"
+#include "migration/table_placement.h"
 #include "rewrite/rewrite_outcome.h"
 
 // The engine: the definitions of the old and the new settings folder, both binary files held whole, the
@@ -31,7 +33,9 @@ public:
     CDefinitionUpdater(const CDefinitionUpdater&) = delete;
     CDefinitionUpdater& operator=(const CDefinitionUpdater&) = delete;
 
-    // Always true: a settings folder's problems are shown as message boxes and never stop a command.
+    // False, with a message box naming it, when the folder does not exist or is not a folder: a typo must
+    // stop the click rather than run the command on an empty set. Any other problem of a settings folder
+    // is shown as a message box and never stops a command.
     bool LoadOldSettings(std::string_view folder);
     bool LoadNewSettings(std::string_view folder);
 
@@ -66,6 +70,8 @@ public:
     const std::string& NewFolder() const { return m_newFolder; }
     const std::string& OldBinaryPath() const { return m_oldBinaryPath; }
     const std::string& NewBinaryPath() const { return m_newBinaryPath; }
+    // What the last create command did with each table, in the order of the log; empty until it wrote tables.
+    const std::vector<dovra::CreateTableRecord>& LastCreateOutcomes() const { return m_lastCreate; }
     const dovra::BinaryImage& BaseImage() const { return m_baseImage; }
     const std::string& BaseBinaryPath() const { return m_baseBinaryPath; }
     // What the last Rewrite did with each table, in the order of its log.
@@ -73,6 +79,9 @@ public:
 
 private:
     dovra::SummaryMap m_oldSummaries;
+    // The old definition files as loaded: the create command writes from these, since the files may be
+    // edited while its question is open, after the search has used the addresses read here.
+    dovra::DefinitionTextMap m_oldDefinitionTexts;
     dovra::SummaryMap m_newSummaries;
     dovra::TableMap m_newTables;
     dovra::RecordNameMap m_newRecordNames;
@@ -88,6 +97,7 @@ private:
     std::string m_newFolder;
     std::string m_oldBinaryPath;
     std::string m_newBinaryPath;
+    std::vector<dovra::CreateTableRecord> m_lastCreate;
     dovra::BinaryImage m_baseImage; // empty: the plain rewrite
     std::string m_baseBinaryPath;
     dovra::RewriteOutcomes m_lastRewrite;
@@ -99,9 +109,10 @@ private:
     using TableLocations = std::vector<dovra::TableLocation>; // by table, in the order of `names`
     TableLocations LocateTables(const std::vector<std::string>& names) const;
     std::future<TableLocations> StartLocating(const std::vector<std::string>& names) const;
+    dovra::PlacementAnswers AskPlacementQuestions(const TableLocations& found) const;
     // Ends with the output folder put in place (or the reason it could not be) and the closing notice;
     // false when anything failed to be written.
     bool RelocateTables(dovra::OutputFolder& output, const std::vector<std::string>& names, const TableLocations& found,
-                        int earlierFailures);
+                        const dovra::PlacementAnswers& answers, int earlierFailures);
     bool CommitOutput(dovra::OutputFolder& output) const;
 };

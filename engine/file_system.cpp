@@ -1,11 +1,13 @@
 #include "engine/file_system.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
 
 #include <fmt/printf.h>
 
 #include "engine/encoding.h"
+#include "engine/failure_reason.h"
 #include "engine/interrupt_cleanup.h"
 #include "engine/mapped_file.h"
 #include "engine/message_box.h"
@@ -102,11 +104,19 @@ bool IsDirectory(std::string_view path) {
 bool CreateFolder(std::string_view path) {
     auto native = ToNativePath(path);
     if (!native) {
+        NoteFailure({});
         return false;
     }
     std::error_code error;
     std::filesystem::create_directory(*native, error);
-    return std::filesystem::is_directory(*native, error);
+    std::error_code statusError;
+    if (std::filesystem::is_directory(*native, statusError)) {
+        return true;
+    }
+    // A file in the way is said the same on every system; other failures as the system gives them.
+    const bool fileInTheWay = std::filesystem::exists(*native, statusError);
+    NoteFailure(fileInTheWay || !error ? std::make_error_code(std::errc::file_exists) : error);
+    return false;
 }
 
 bool CopyFileOverwriting(std::string_view from, std::string_view to) {
@@ -119,12 +129,17 @@ bool CopyFileOverwriting(std::string_view from, std::string_view to) {
     AtomicFileWriter destination(to);
     char buffer[65536];
     std::size_t count;
+    errno = 0;
     while ((count = std::fread(buffer, 1, sizeof buffer, source.get())) > 0) {
         if (!destination.Write(buffer, count)) {
             return false;
         }
     }
-    return !std::ferror(source.get()) && destination.Commit();
+    if (std::ferror(source.get())) {
+        NoteFailureFromErrno();
+        return false;
+    }
+    return destination.Commit();
 }
 
 bool RemoveFile(std::string_view path) {
@@ -178,25 +193,47 @@ FilePtr OpenForReading(std::string_view path) {
         return file;
     }
     auto resolved = ResolveExistingFile(path);
-    return resolved && *resolved != path ? OpenForReadingExact(*resolved) : nullptr;
+    if (!resolved) {
+        NoteFailure(std::make_error_code(std::errc::no_such_file_or_directory));
+        return nullptr;
+    }
+    // The exact name is there but did not open: its reason is noted already.
+    return *resolved != path ? OpenForReadingExact(*resolved) : nullptr;
 }
 
 FilePtr OpenForReadingExact(std::string_view path) {
     auto native = ToNativePath(path);
     // Only a regular file is read: a folder is not a file, and reading a named pipe would wait for a
     // writer forever, freezing the tool.
-    return native ? FilePtr(OpenRegularForReadingNative(*native)) : nullptr;
+    if (native) {
+        errno = 0;
+        if (std::FILE* file = OpenRegularForReadingNative(*native)) {
+            return FilePtr(file);
+        }
+    }
+    // Only where it did not open is the reason looked for.
+    const int openError = errno;
+    std::error_code statusError;
+    const bool folder = native && std::filesystem::is_directory(*native, statusError);
+    const bool there = native && std::filesystem::exists(*native, statusError);
+    NoteFailure(folder           ? std::make_error_code(std::errc::is_a_directory)
+                : !there         ? std::make_error_code(std::errc::no_such_file_or_directory)
+                : openError != 0 ? std::error_code(openError, std::generic_category())
+                                 : std::error_code());
+    return nullptr;
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string_view path) {
     auto target = ToNativePath(path);
     if (!target) {
+        NoteFailure({});
         m_failed = true;
         return;
     }
     m_target = *target;
     for (int attempt = 0; attempt < 16 && m_file == nullptr; ++attempt) {
         auto candidate = m_target.parent_path() / NextTemporaryName();
+        errno = 0;
         m_file = OpenNative(candidate, "wbx");
         if (m_file != nullptr) {
             m_temporary = candidate;
@@ -204,6 +241,9 @@ AtomicFileWriter::AtomicFileWriter(std::string_view path) {
         }
     }
     m_failed = m_file == nullptr;
+    if (m_failed) {
+        NoteFailureFromErrno();
+    }
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -228,10 +268,13 @@ void AtomicFileWriter::KeepPermissionsOf(std::string_view path) {
 
 bool AtomicFileWriter::Write(const void* data, std::size_t size) {
     if (m_file == nullptr || m_failed) {
+        // The reason was recorded where the writer first failed.
         m_failed = true;
         return false;
     }
+    errno = 0;
     if (size > 0 && std::fwrite(data, 1, size, m_file) != size) {
+        NoteFailureFromErrno();
         m_failed = true;
     }
     return !m_failed;
@@ -248,14 +291,31 @@ bool AtomicFileWriter::Commit() {
     if (m_file == nullptr || m_failed) {
         return false;
     }
+    errno = 0;
     bool flushed = std::fflush(m_file) == 0 && SyncNative(m_file);
+    if (!flushed) {
+        NoteFailureFromErrno();
+    }
+    errno = 0;
     bool closed = std::fclose(m_file) == 0;
+    if (flushed && !closed) {
+        NoteFailureFromErrno();
+    }
     m_file = nullptr;
     if (!flushed || !closed) {
         m_failed = true;
         return false;
     }
+    errno = 0;
     if (!RenameReplacingNative(m_temporary, m_target)) {
+        // A folder in the way is said the same on every system; otherwise errno, which the rename on
+        // Windows leaves unset (the line then goes without a reason).
+        std::error_code statusError;
+        if (std::filesystem::is_directory(m_target, statusError)) {
+            NoteFailure(std::make_error_code(std::errc::is_a_directory));
+        } else {
+            NoteFailureFromErrno();
+        }
         m_failed = true;
         return false;
     }
@@ -266,12 +326,17 @@ bool AtomicFileWriter::Commit() {
 StagedFileWriter::StagedFileWriter(std::string_view path) {
     auto native = ToNativePath(path);
     if (!native) {
+        NoteFailure({});
         m_failed = true;
         return;
     }
     m_path = *native;
+    errno = 0;
     m_file = OpenNative(m_path, "wb");
     m_failed = m_file == nullptr;
+    if (m_failed) {
+        NoteFailureFromErrno();
+    }
 }
 
 StagedFileWriter::~StagedFileWriter() {
@@ -287,10 +352,13 @@ StagedFileWriter::~StagedFileWriter() {
 
 bool StagedFileWriter::Write(const void* data, std::size_t size) {
     if (m_file == nullptr || m_failed) {
+        // The reason was recorded where the writer first failed.
         m_failed = true;
         return false;
     }
+    errno = 0;
     if (size > 0 && std::fwrite(data, 1, size, m_file) != size) {
+        NoteFailureFromErrno();
         m_failed = true;
     }
     return !m_failed;
@@ -301,8 +369,16 @@ bool StagedFileWriter::Finish() {
         return false;
     }
     // A full disk often shows only here, when the buffered bytes go out.
+    errno = 0;
     bool flushed = std::fflush(m_file) == 0 && FinishStagedFileNative(m_file);
+    if (!flushed) {
+        NoteFailureFromErrno();
+    }
+    errno = 0;
     bool closed = std::fclose(m_file) == 0;
+    if (flushed && !closed) {
+        NoteFailureFromErrno();
+    }
     m_file = nullptr;
     m_failed = !flushed || !closed;
     m_finished = !m_failed;
@@ -327,6 +403,19 @@ void RemoveLeftoverTemporaries(const std::filesystem::path& folder) {
 bool WriteFileAtomically(std::string_view path, const void* data, std::size_t size) {
     AtomicFileWriter writer(path);
     return writer.Write(data, size) && writer.Commit();
+}
+
+std::optional<std::string> ResolvedFolderPath(std::string_view folder) {
+    auto native = ToNativePath(folder);
+    if (!native) {
+        return std::nullopt;
+    }
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::canonical(*native, error);
+    if (error) {
+        return std::nullopt;
+    }
+    return FromNativePath(resolved);
 }
 
 } // namespace dovra

@@ -116,4 +116,8 @@ void RemoveLeftoverTemporaries(const std::filesystem::path& folder);
 
 bool WriteFileAtomically(std::string_view path, const void* data, std::size_t size);
 
+// The existing folder's absolute path with every ".", ".." and link resolved, as the system sees it;
+// nullopt when it does not exist or has no code page 932 form.
+std::optional<std::string> ResolvedFolderPath(std::string_view folder);
+
 } // namespace dovra

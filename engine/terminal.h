@@ -21,4 +21,17 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // written into CR LF (and a log line's own CR LF into CR CR LF), while scripts rely on the exact bytes.
 void UseBinaryStandardStreams();
 
+// Which standard streams were closed when the program started.
+struct ClosedStandardStreams {
+    bool in = false;
+    bool out = false;
+    bool err = false;
+};
+
+// Makes the process safe to write from whatever its standard streams are. A closed standard stream is
+// opened on the null device, so the next file the tool opens can never take its place (the log would
+// then be written into an output file); a reader that quits (`| head`) gives a write error instead of a
+// signal that would kill the process half-way through a command. Call before anything else.
+ClosedStandardStreams GuardStandardStreams();
+
 } // namespace dovra

@@ -65,4 +65,10 @@ void UseBinaryStandardStreams() {
     _setmode(_fileno(stderr), _O_BINARY);
 }
 
+ClosedStandardStreams GuardStandardStreams() {
+    // Windows has no SIGPIPE, and a closed standard handle is never handed out again by opening a file: a
+    // write to it fails, which the front end reports.
+    return ClosedStandardStreams{};
+}
+
 } // namespace dovra

@@ -41,17 +41,13 @@ std::optional<std::string> ReadTextModeFile(std::string_view path) {
 
 std::vector<std::string_view> SplitLinePieces(std::string_view text) {
     std::vector<std::string_view> pieces;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t limit = std::min(text.size() - start, kLinePieceMax);
-        std::string_view window = text.substr(start, limit);
-        std::size_t lineFeed = window.find('\n');
-        std::size_t length = lineFeed == std::string_view::npos ? limit : lineFeed + 1;
-        std::string_view piece = text.substr(start, length);
-        // The piece is used as a C string: whatever follows a NUL byte is lost.
-        pieces.push_back(piece.substr(0, std::min(piece.size(), piece.find('\0'))));
-        start += length;
-    }
+    ForEachLinePiece(text, [&pieces](std::string_view piece) { pieces.push_back(piece); });
+    return pieces;
+}
+
+std::vector<std::string_view> SplitWholeLinePieces(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    ForEachWholeLinePiece(text, [&pieces](std::string_view piece) { pieces.push_back(piece); });
     return pieces;
 }
 

@@ -76,6 +76,40 @@ const char kEditsBeyondNewTable[] = "　新しいテーブルにないレコー�
 const char kThreeWaySummary[] = "自分の変更を書き写したテーブル: {:d}、書き換えた項目: {:d}、競合: {:d}、"
                                 "スキップしたテーブル: {:d}（うちエラー: {:d}）";
 
+// Hostile and careless inputs.
+const char kFolderNotFound[] = "{}フォルダが見つかりません";
+const char kDefinitionIsUtf16[] = "{}はUTF-16で保存されています。Shift_JISで保存し直してください";
+const char kDefinitionHasUtf8Bom[] = "{}はUTF-8のBOM付きで保存されています。Shift_JISで保存し直してください";
+const char kRecordSizeChanged[] = "　レコードサイズが{:d}から{:d}に変わったため、更新後の定義で項目を数えます";
+const char kDefinitionChangedSinceLoad[] =
+    "　{}は読み込んだ後に変更されたため、コピーしません。もう一度実行してください";
+const char kDefinitionWrittenAsLoaded[] = "　{}は読み込んだ後に変更されています。読み込んだときの内容で書き出します";
+const char kReasonOpen[] = "（";
+const char kReasonClose[] = "）";
+const char kReasonPermissionDenied[] = "アクセスが拒否されました";
+const char kReasonNoSpace[] = "ディスクの空き容量が足りません";
+const char kReasonNameTooLong[] = "名前が長すぎます";
+const char kReasonIsAFolder[] = "フォルダです";
+const char kReasonNotFound[] = "見つかりません";
+const char kReasonReadOnly[] = "読み取り専用です";
+const char kReasonFileInTheWay[] = "同じ名前のファイルがあります";
+
+// Create command: several matches, unexpected places, changed tables, the questions and the summary.
+const char kSameDataCount[] = "　※同じデータが{:d}か所にあります。";
+// Matches are counted up to a cap; at the cap the count means "this many or more".
+const char kSameDataCountAtCap[] = "　※同じデータが{:d}か所以上にあります。";
+const char kPlaceUndecided[] = "　※前後のデータから位置を判断できないため、最初の位置を使いました。確認してください。";
+const char kUnexpectedPlace[] = "　※前後のデータから予想される位置（{:08X}）と違います。確認してください。";
+const char kSimilarData[] = "　{:08X}に似たデータがあります（一致率{:d}%）。";
+const char kAlignedMatchQuestion[] =
+    "{:d}個のテーブルは同じデータが複数の場所にあり、最初の位置は前後のデータの移動と合いません。"
+    "前後のデータに合う位置を使いますか？";
+const char kSimilarDataQuestion[] = "{:d}個のテーブルは完全に一致するデータがありませんが、似たデータが見つかりました。"
+                                    "その位置に合わせて定義ファイルを作成しますか？";
+const char kSummaryHeading[] = "--- 結果 ---";
+const char kSummaryCounts[] = "移動 {:d}　同アドレス {:d}　似たデータ {:d}　見つからず {:d}　エラー {:d}";
+const char kSummaryNeedsCheck[] = "要確認 {:d}";
+
 // Create command: an output folder that holds exactly one run.
 const char kFolderMovedAside[] = "既存の{}フォルダを{}に退避";
 const char kFolderReplaced[] = "{}フォルダを今回の内容で作成";

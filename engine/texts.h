@@ -73,6 +73,35 @@ extern const char kRecordSizeDiffers[];
 extern const char kEditsBeyondNewTable[];
 extern const char kThreeWaySummary[];
 
+// Hostile and careless inputs.
+extern const char kFolderNotFound[];
+extern const char kDefinitionIsUtf16[];
+extern const char kDefinitionHasUtf8Bom[];
+extern const char kRecordSizeChanged[];
+extern const char kDefinitionChangedSinceLoad[];
+extern const char kDefinitionWrittenAsLoaded[];
+extern const char kReasonOpen[];
+extern const char kReasonClose[];
+extern const char kReasonPermissionDenied[];
+extern const char kReasonNoSpace[];
+extern const char kReasonNameTooLong[];
+extern const char kReasonIsAFolder[];
+extern const char kReasonNotFound[];
+extern const char kReasonReadOnly[];
+extern const char kReasonFileInTheWay[];
+
+// Create command: several matches, unexpected places, changed tables, the questions and the summary.
+extern const char kSameDataCount[];
+extern const char kSameDataCountAtCap[];
+extern const char kPlaceUndecided[];
+extern const char kUnexpectedPlace[];
+extern const char kSimilarData[];
+extern const char kAlignedMatchQuestion[];
+extern const char kSimilarDataQuestion[];
+extern const char kSummaryHeading[];
+extern const char kSummaryCounts[];
+extern const char kSummaryNeedsCheck[];
+
 // Create command: an output folder that holds exactly one run.
 extern const char kFolderMovedAside[];
 extern const char kFolderReplaced[];

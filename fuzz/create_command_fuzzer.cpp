@@ -15,6 +15,7 @@
 #include "engine/definition_updater.h"
 #include "engine/file_system.h"
 #include "engine/path_text.h"
+#include "engine/text_lines.h"
 #include "engine/texts.h"
 #include "fuzz/fuzz_folder.h"
 
@@ -27,14 +28,38 @@ bool IsUpperHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
-// A shifted definition file: each line starts with the address in upper-case hexadecimal without leading
-// zeros (1 to 8 digits), then a comma.
-void CheckShiftedLines(const std::string& content, const std::string& path) {
+std::vector<std::string_view> Lines(std::string_view content) {
+    std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < content.size()) {
         std::size_t end = content.find('\n', start);
-        end = end == std::string::npos ? content.size() : end + 1;
-        std::string_view line(content.data() + start, end - start);
+        end = end == std::string_view::npos ? content.size() : end + 1;
+        lines.push_back(content.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+// A shifted definition file has the lines of its source (text mode), one for one: a line whose first
+// piece holds a comma starts with the address in upper-case hexadecimal without leading zeros (1 to 8
+// digits), then a comma; a line without any comma is the source's, byte for byte.
+void CheckShiftedLines(const std::string& content, const std::string& source, const std::string& path) {
+    const auto written = Lines(content);
+    const auto original = Lines(source);
+    if (written.size() != original.size()) {
+        Fail("a written definition file does not keep its source's lines", path);
+    }
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        std::string_view line = written[i];
+        std::string_view firstPiece = original[i].substr(0, dovra::kLinePieceMax);
+        firstPiece = firstPiece.substr(0, firstPiece.find('\0'));
+        if (firstPiece.find(',') == std::string_view::npos) {
+            // Only a later piece of a long line can hold an address to move.
+            if (original[i].find(',') == std::string_view::npos && line != original[i]) {
+                Fail("a line without an address changed", path + ": " + std::string(line));
+            }
+            continue;
+        }
         std::size_t digits = 0;
         while (digits < line.size() && IsUpperHexDigit(line[digits])) {
             ++digits;
@@ -43,7 +68,6 @@ void CheckShiftedLines(const std::string& content, const std::string& path) {
             (digits > 1 && line[0] == '0')) {
             Fail("a written definition line has no valid address", path + ": " + std::string(line));
         }
-        start = end;
     }
 }
 
@@ -90,7 +114,11 @@ void CheckTableOutputs(const CDefinitionUpdater& engine, const std::vector<std::
                 Fail("a copied definition file differs from its source", destination);
             }
         } else {
-            CheckShiftedLines(*written, destination);
+            const auto sourceText = dovra::ReadTextModeFile(source);
+            if (!sourceText) {
+                Fail("a shifted definition file's source cannot be read", source);
+            }
+            CheckShiftedLines(*written, *sourceText, destination);
         }
     }
 }
@@ -108,13 +136,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto outputFolder = scratch.Path() / "old_NEW";
     const TreeSnapshot inputsBefore = InputSnapshot(scratch.Path());
     const TreeSnapshot outputBefore = dovra::fuzz::Snapshot(outputFolder);
+    const bool outputExisted = std::filesystem::exists(outputFolder);
 
     CDefinitionUpdater engine;
     std::vector<std::string> log;
     engine.m_log = [&log](const std::string& line) { log.push_back(line); };
     engine.m_confirm = [](const std::string&) { return true; };
-    // The create button's order; a binary that does not load ends the click.
-    engine.LoadOldSettings(scratch.Engine("old"));
+    // The create button's order; a settings folder that is not there, or a binary that does not load,
+    // ends the click. A missing folder must never be taken for an empty one.
+    const bool oldFolderThere = std::filesystem::is_directory(scratch.Path() / "old");
+    if (engine.LoadOldSettings(scratch.Engine("old")) != oldFolderThere) {
+        Fail("the old settings folder's load does not say whether the folder is there");
+    }
+    if (!oldFolderThere) {
+        if (std::filesystem::exists(outputFolder) != outputExisted ||
+            dovra::fuzz::Snapshot(outputFolder) != outputBefore) {
+            Fail("an output was made for a settings folder that is not there");
+        }
+        return 0;
+    }
     if (!engine.LoadOldBinary(scratch.Engine("old.bin")) || !engine.LoadNewBinary(scratch.Engine("new.bin"))) {
         return 0;
     }

@@ -5,6 +5,7 @@
 // before; no temporary file is left behind.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -34,7 +35,13 @@ void CheckOutput(bool written, const std::vector<std::string>& log, const TreeSn
     const std::string outputPath = scratch.Engine(kOutputName);
     const std::string notice =
         fmt::format(fmt::runtime(written ? dovra::text::kOutputWritten : dovra::text::kOutputFailed), outputPath);
-    if (log.empty() || log.back() != notice) {
+    // A failure may carry the system's reason after the notice, in full-width parentheses.
+    const std::string_view last = log.empty() ? std::string_view() : std::string_view(log.back());
+    const std::string_view rest = last.starts_with(notice) ? last.substr(notice.size()) : std::string_view("-");
+    const bool reasonOnly =
+        !written && rest.starts_with(dovra::text::kReasonOpen) && rest.ends_with(dovra::text::kReasonClose) &&
+        rest.size() > std::strlen(dovra::text::kReasonOpen) + std::strlen(dovra::text::kReasonClose);
+    if (log.empty() || (!rest.empty() && !reasonOnly)) {
         Fail("the rewrite did not end with the notice of its outcome");
     }
     auto output = after.find(std::string(kOutputName));
@@ -62,9 +69,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> log;
     engine.m_log = [&log](const std::string& line) { log.push_back(line); };
     engine.m_confirm = [](const std::string&) { return true; };
-    // The rewrite button's order; a binary that does not load ends the click.
-    engine.LoadOldSettings(scratch.Engine("old"));
-    engine.LoadNewSettings(scratch.Engine("new"));
+    // The rewrite button's order; a settings folder that is not there, or a binary that does not load,
+    // ends the click. A missing folder must never be taken for an empty one.
+    const bool foldersThere =
+        std::filesystem::is_directory(scratch.Path() / "old") && std::filesystem::is_directory(scratch.Path() / "new");
+    if ((engine.LoadOldSettings(scratch.Engine("old")) && engine.LoadNewSettings(scratch.Engine("new"))) !=
+        foldersThere) {
+        Fail("a settings folder's load does not say whether the folder is there");
+    }
+    if (!foldersThere) {
+        return 0;
+    }
     if (!engine.LoadOldBinary(scratch.Engine("old.bin")) || !engine.LoadNewBinary(scratch.Engine("new.bin"))) {
         return 0;
     }

@@ -41,7 +41,7 @@ void CheckNewSet(const CDefinitionUpdater& engine) {
         if (names->second != table->second.recordNames) {
             Fail("a new table's record names were stored differently", name);
         }
-        if (summary.recordSize == 0 || table->second.fieldNames.size() != summary.recordSize ||
+        if (summary.recordSize == 0 || table->second.entries.size() > summary.recordSize ||
             std::uint64_t{summary.tableSize} != std::uint64_t{summary.recordSize} * names->second.size()) {
             Fail("a new table's sizes do not add up", name);
         }

@@ -1,8 +1,256 @@
 #include "locate/table_locator.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+
 #include "locate/all_tables_search.h"
+#include "locate/image_alignment.h"
+#include "locate/match_count.h"
+#include "locate/similarity.h"
 
 namespace dovra {
+namespace {
+
+using detail::AnchorPair;
+using detail::FillerBytes;
+using detail::ImageAlignment;
+using detail::Neighbourhood;
+
+// Anchors further than this from a table say nothing about it: between them the image may have changed.
+constexpr std::uint32_t kReach = 256u << 10;
+// A single match is unexpected only when it is further than this (or the table's size) from the prediction;
+// nearer, it moved inside its own region.
+constexpr std::uint32_t kUnexpectedDistance = 4096;
+
+bool HoldsAt(std::span<const std::uint8_t> image, std::span<const std::uint8_t> table, std::int64_t offset) {
+    return offset >= 0 && static_cast<std::uint64_t>(offset) + table.size() <= image.size() &&
+           std::memcmp(image.data() + offset, table.data(), table.size()) == 0;
+}
+
+// Whether the old bytes from `from` to `to` stand unchanged in the new image, moved by `shift`.
+bool Unchanged(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage, std::uint64_t from,
+               std::uint64_t to, std::int64_t shift) {
+    const std::int64_t newFrom = static_cast<std::int64_t>(from) + shift;
+    return to <= oldImage.size() && newFrom >= 0 &&
+           static_cast<std::uint64_t>(newFrom) + (to - from) <= newImage.size() &&
+           std::memcmp(oldImage.data() + from, newImage.data() + newFrom, to - from) == 0;
+}
+
+// Where the neighbourhood puts the table: where one side's anchor and everything from it up to the far end
+// of the table stand unchanged (an edit, if any, is on the other side of the table); where both sides moved
+// it by one distance; nowhere when the sides disagree and the bytes cannot tell which one the table went
+// with. A table of nothing but filler (zeros, say) has no place of its own inside a stretch of the same
+// filler: an edit in that stretch moves it or not, and the bytes cannot tell. Such a table is placed by the
+// whole stretch, which must stand unchanged together with the byte that ends it on the far side.
+std::optional<std::uint32_t> Predicted(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                                       const TableRegion& table, const Neighbourhood& around, const FillerBytes& filler,
+                                       bool allFiller) {
+    const std::uint64_t end = std::uint64_t{table.address} + table.size;
+    const std::uint64_t beforeFrom = table.address - std::uint64_t{around.distanceBefore} - detail::kAnchorLength;
+    const std::uint64_t afterTo = end + around.distanceAfter + detail::kAnchorLength;
+    std::uint64_t beforeTo = end;
+    std::uint64_t afterFrom = table.address;
+    bool beforeBounded = true;
+    bool afterBounded = true;
+    if (allFiller) {
+        // The stretch may run on past an anchor (a table found once may begin with zeros), but no further
+        // than kReach: a stretch of filler without an end in reach places nothing.
+        const std::uint64_t lowest = table.address > kReach ? table.address - kReach : 0;
+        const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kReach);
+        std::uint64_t from = table.address;
+        while (from > lowest && filler.IsFiller(oldImage[from - 1])) {
+            --from;
+        }
+        std::uint64_t to = end;
+        while (to < highest && filler.IsFiller(oldImage[to])) {
+            ++to;
+        }
+        beforeBounded = to < highest;
+        afterBounded = from > lowest && from > 0;
+        beforeTo = std::max(to + 1, end);
+        afterFrom = from > 0 ? from - 1 : 0;
+    }
+    const bool before =
+        around.shiftBefore && beforeBounded && Unchanged(oldImage, newImage, beforeFrom, beforeTo, *around.shiftBefore);
+    const bool after =
+        around.shiftAfter && afterBounded && Unchanged(oldImage, newImage, afterFrom, afterTo, *around.shiftAfter);
+    const bool agree = around.shiftBefore && around.shiftAfter && *around.shiftBefore == *around.shiftAfter;
+    std::optional<std::int64_t> shift;
+    if (before && after) {
+        if (!agree) {
+            return std::nullopt;
+        }
+        shift = around.shiftBefore;
+    } else if (before || after) {
+        shift = before ? around.shiftBefore : around.shiftAfter;
+    } else if (agree && !allFiller) {
+        // The table itself changed, or bytes were inserted and as many deleted between the anchors.
+        shift = around.shiftBefore;
+    } else {
+        return std::nullopt;
+    }
+    const std::int64_t place = std::int64_t{table.address} + *shift;
+    if (place < 0 || static_cast<std::uint64_t>(place) + table.size > newImage.size()) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(place);
+}
+
+// How far from where the nearest anchor puts it the bytes next to a table are looked for.
+constexpr std::int64_t kSideWindow = 32 << 10;
+// Filler next to a table is skipped for at most this many bytes to reach the bytes that bound it.
+constexpr std::uint64_t kFillerLimit = 64 << 10;
+// Bytes of a side's gram that must be other than filler for it to be looked for.
+constexpr std::uint32_t kSideInformative = 4;
+
+// The distance the bytes bounding one side of a table moved: the gram at `gramStart` (old offset), found
+// exactly once within kSideWindow of where `estimate` puts it.
+std::optional<std::int64_t> SideShift(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                                      std::uint64_t gramStart, std::int64_t estimate, const FillerBytes& filler) {
+    if (gramStart + detail::kAnchorLength > oldImage.size()) {
+        return std::nullopt;
+    }
+    const std::span<const std::uint8_t> gram = oldImage.subspan(gramStart, detail::kAnchorLength);
+    if (detail::InformativeBytes(gram, filler) < kSideInformative) {
+        return std::nullopt;
+    }
+    const std::int64_t centre = static_cast<std::int64_t>(gramStart) + estimate;
+    const std::int64_t from = std::max<std::int64_t>(0, centre - kSideWindow);
+    const std::int64_t to = std::min<std::int64_t>(static_cast<std::int64_t>(newImage.size()),
+                                                   centre + kSideWindow + detail::kAnchorLength);
+    if (from >= to) {
+        return std::nullopt;
+    }
+    const auto first = newImage.begin() + from;
+    const auto last = newImage.begin() + to;
+    const std::boyer_moore_horspool_searcher searcher(gram.begin(), gram.end());
+    const auto found = std::search(first, last, searcher);
+    if (found == last || std::search(found + 1, last, searcher) != last) {
+        return std::nullopt;
+    }
+    return (found - newImage.begin()) - static_cast<std::int64_t>(gramStart);
+}
+
+// Where the bytes right next to the table put it, when the anchors are too far to say: the nearest bytes
+// other than filler on each side, looked for near where the anchors put them. A side counts when it, the
+// filler between and (for a table found exactly) the table itself stand unchanged with it; a changed
+// table, or one of nothing but filler, is placed only where both sides agree.
+struct Sides {
+    std::optional<std::int64_t> before;
+    std::optional<std::int64_t> after;
+};
+
+Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                 const TableRegion& table, const Neighbourhood& around, const FillerBytes& filler, bool exact) {
+    Sides sides;
+    if (!around.shiftBefore && !around.shiftAfter) {
+        return sides;
+    }
+    const std::int64_t estimateBefore = around.shiftBefore ? *around.shiftBefore : *around.shiftAfter;
+    const std::int64_t estimateAfter = around.shiftAfter ? *around.shiftAfter : *around.shiftBefore;
+    const std::uint64_t end = std::uint64_t{table.address} + table.size;
+    const std::uint64_t lowest = table.address > kFillerLimit ? table.address - kFillerLimit : 0;
+    std::uint64_t from = table.address;
+    while (from > lowest && filler.IsFiller(oldImage[from - 1])) {
+        --from;
+    }
+    const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kFillerLimit);
+    std::uint64_t to = end;
+    while (to < highest && filler.IsFiller(oldImage[to])) {
+        ++to;
+    }
+    if (from >= detail::kAnchorLength && (from == 0 || !filler.IsFiller(oldImage[from - 1]))) {
+        const std::uint64_t gram = from - detail::kAnchorLength;
+        const auto shift = SideShift(oldImage, newImage, gram, estimateBefore, filler);
+        if (shift && Unchanged(oldImage, newImage, gram, exact ? end : table.address, *shift)) {
+            sides.before = shift;
+        }
+    }
+    if (to < highest) {
+        const auto shift = SideShift(oldImage, newImage, to, estimateAfter, filler);
+        if (shift && Unchanged(oldImage, newImage, exact ? table.address : end, to + detail::kAnchorLength, *shift)) {
+            sides.after = shift;
+        }
+    }
+    return sides;
+}
+
+std::optional<std::uint32_t> PlaceBySides(const Sides& sides, const TableRegion& table, std::uint64_t newSize,
+                                          bool exact, bool allFiller) {
+    std::optional<std::int64_t> shift;
+    if (sides.before && sides.after) {
+        if (*sides.before != *sides.after) {
+            return std::nullopt;
+        }
+        shift = sides.before;
+    } else if (exact && !allFiller && (sides.before || sides.after)) {
+        shift = sides.before ? sides.before : sides.after;
+    } else {
+        return std::nullopt;
+    }
+    const std::int64_t place = std::int64_t{table.address} + *shift;
+    if (place < 0 || static_cast<std::uint64_t>(place) + table.size > newSize) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(place);
+}
+
+// Where the anchors nearest to the table, however far, put it when the only match lies outside the stretch
+// between them: the table would have moved across bytes that kept their order, which a table kept with its
+// neighbourhood does not do (a removed table's bytes standing elsewhere by chance do). The place given is
+// the one the nearer anchor's move gives.
+std::optional<std::uint32_t> OutOfOrder(const ImageAlignment& alignment, const TableRegion& table, std::uint32_t match,
+                                        std::uint64_t newSize) {
+    const Neighbourhood bounds = alignment.Around(table.address, table.size, UINT32_MAX);
+    const std::int64_t address = table.address;
+    const std::int64_t end = address + table.size;
+    const std::int64_t lowest = bounds.shiftBefore ? address - bounds.distanceBefore + *bounds.shiftBefore : 0;
+    const std::int64_t highest = bounds.shiftAfter ? end + bounds.distanceAfter + *bounds.shiftAfter - table.size
+                                                   : static_cast<std::int64_t>(newSize) - table.size;
+    if (!bounds.shiftBefore && !bounds.shiftAfter) {
+        return std::nullopt;
+    }
+    if (match >= lowest && match <= highest) {
+        return std::nullopt;
+    }
+    const bool nearerBefore =
+        bounds.shiftBefore && (!bounds.shiftAfter || bounds.distanceBefore <= bounds.distanceAfter);
+    const std::int64_t place = address + (nearerBefore ? *bounds.shiftBefore : *bounds.shiftAfter);
+    if (place < 0 || place + table.size > static_cast<std::int64_t>(newSize)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(place);
+}
+
+// With no prediction the table may have moved with either side, or on its own between two edits; then the
+// unchanged parts of the table itself are anchors. The best agreement among those places decides.
+std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std::span<const std::uint8_t> bytes,
+                                    const TableRegion& table, const Neighbourhood& around,
+                                    const std::optional<std::uint32_t>& predicted, const ImageAlignment& alignment,
+                                    const FillerBytes& filler, const Sides& sides) {
+    if (predicted) {
+        return detail::FindSimilar(bytes, newImage, *predicted, filler);
+    }
+    std::vector<std::int64_t> shifts = alignment.ShiftsInside(table.address, table.size);
+    for (const auto& side : {sides.before, sides.after, around.shiftBefore, around.shiftAfter}) {
+        if (side && std::find(shifts.begin(), shifts.end(), *side) == shifts.end()) {
+            shifts.push_back(*side);
+        }
+    }
+    std::optional<SimilarMatch> best;
+    for (std::int64_t shift : shifts) {
+        const std::optional<SimilarMatch> found =
+            detail::FindSimilar(bytes, newImage, std::int64_t{table.address} + shift, filler);
+        if (found && (!best || found->percent > best->percent)) {
+            best = found;
+        }
+    }
+    return best;
+}
+
+} // namespace
 
 std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
                                       std::span<const TableRegion> tables) {
@@ -12,10 +260,43 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
         needles.push_back(oldImage.subspan(table.address, table.size));
     }
     const std::vector<std::optional<std::uint32_t>> lowest = FindLowestOffsets(newImage, needles);
+    const std::vector<std::uint32_t> counts = detail::CountMatches(newImage, needles, lowest, kMatchCountCap);
+    std::vector<AnchorPair> known;
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        if (counts[i] == 1 && tables[i].size >= detail::kAnchorLength) {
+            known.push_back({tables[i].address, *lowest[i]});
+        }
+    }
+    const ImageAlignment alignment(oldImage, newImage, std::move(known));
+    const FillerBytes filler(newImage);
     std::vector<TableLocation> locations(tables.size());
     for (std::size_t i = 0; i < tables.size(); ++i) {
-        locations[i].lowestMatch = lowest[i];
-        locations[i].matchCount = lowest[i] ? 1 : 0;
+        TableLocation& location = locations[i];
+        location.lowestMatch = lowest[i];
+        location.matchCount = counts[i];
+        const Neighbourhood around = alignment.Around(tables[i].address, tables[i].size, kReach);
+        const bool allFiller = detail::InformativeBytes(needles[i], filler) == 0;
+        location.predicted = Predicted(oldImage, newImage, tables[i], around, filler, allFiller);
+        Sides sides;
+        if (!location.predicted) {
+            sides = SideShifts(oldImage, newImage, tables[i], around, filler, counts[i] > 0);
+            location.predicted = PlaceBySides(sides, tables[i], newImage.size(), counts[i] > 0, allFiller);
+        }
+        if (counts[i] > 1) {
+            if (location.predicted && HoldsAt(newImage, needles[i], *location.predicted)) {
+                location.alignedMatch = location.predicted;
+            }
+        } else if (counts[i] == 1 && location.predicted) {
+            const std::uint64_t distance =
+                *lowest[i] > *location.predicted ? *lowest[i] - *location.predicted : *location.predicted - *lowest[i];
+            location.unexpectedPlace = distance > std::max(kUnexpectedDistance, tables[i].size);
+        } else if (counts[i] == 1) {
+            location.predicted = OutOfOrder(alignment, tables[i], *lowest[i], newImage.size());
+            location.unexpectedPlace = location.predicted.has_value();
+        } else if (counts[i] == 0) {
+            location.similar =
+                Similar(newImage, needles[i], tables[i], around, location.predicted, alignment, filler, sides);
+        }
     }
     return locations;
 }

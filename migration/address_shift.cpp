@@ -15,23 +15,31 @@ ShiftedDefinition ShiftDefinitionAddresses(std::string_view content, std::int32_
     const auto shift = static_cast<std::uint32_t>(delta);
     std::size_t lineNumber = 1;
     const char* counted = content.data();
-    for (std::string_view piece : SplitLinePieces(content)) {
+    ForEachWholeLinePiece(content, [&](std::string_view whole) {
+        if (result.failure) {
+            return;
+        }
         // Pieces are views into `content`; the line feeds before this piece give its line number.
-        lineNumber += static_cast<std::size_t>(std::count(counted, piece.data(), '\n'));
-        counted = piece.data();
+        lineNumber += static_cast<std::size_t>(std::count(counted, whole.data(), '\n'));
+        counted = whole.data();
+        // The editor reads the piece as a C string, up to a NUL; what follows is still written back.
+        std::string_view piece = whole.substr(0, whole.find('\0'));
         std::size_t comma = piece.find(',');
         if (comma == std::string_view::npos) {
-            continue;
+            // No address to move (the rest of a long line, an empty line): kept as it stands, so every line
+            // end stays and the next line is never glued onto this one.
+            result.text.append(whole);
+            return;
         }
         std::string_view column = piece.substr(0, comma);
         std::optional<std::uint32_t> address = ParseHex32(column);
         if (!address) {
             result.failure = AddressShiftFailure{lineNumber, std::string(column)};
-            return result;
+            return;
         }
         fmt::format_to(std::back_inserter(result.text), "{:X}", static_cast<std::uint32_t>(*address + shift));
-        result.text.append(piece.substr(comma));
-    }
+        result.text.append(whole.substr(comma));
+    });
     return result;
 }
 

@@ -24,7 +24,7 @@ struct ShiftedDefinition {
 // `delta`, modulo 2^32. Each line piece of at most 1023 bytes is handled as a line of its own, as the
 // Dovra editor reads them: the text before its first comma is the address column, written back in upper
 // case hexadecimal without leading zeros, and everything from the comma on is kept byte for byte. A piece
-// without a comma is dropped.
+// without a comma holds no address and is kept byte for byte, so the file keeps every line and line end.
 ShiftedDefinition ShiftDefinitionAddresses(std::string_view content, std::int32_t delta);
 
 } // namespace dovra

@@ -1,7 +1,9 @@
 #include "migration/atomic_copy.h"
 
+#include <cerrno>
 #include <cstdio>
 
+#include "engine/failure_reason.h"
 #include "engine/file_system.h"
 
 namespace dovra {
@@ -19,12 +21,18 @@ template <typename Writer> bool CopyWith(std::string_view from, std::string_view
     }
     char buffer[65536];
     std::size_t count;
+    errno = 0;
     while ((count = std::fread(buffer, 1, sizeof buffer, source.get())) > 0) {
         if (!writer.Write(buffer, count)) {
             return false;
         }
     }
-    return !std::ferror(source.get()) && (writer.*finish)();
+    // A read that fails says why, as a write does.
+    if (std::ferror(source.get())) {
+        NoteFailureFromErrno();
+        return false;
+    }
+    return (writer.*finish)();
 }
 
 } // namespace

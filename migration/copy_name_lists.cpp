@@ -1,6 +1,7 @@
 #include <fmt/printf.h>
 
 #include "engine/definition_updater.h"
+#include "engine/failure_reason.h"
 #include "engine/file_system.h"
 #include "engine/path_text.h"
 #include "engine/texts.h"
@@ -20,7 +21,7 @@ int CDefinitionUpdater::CopyNameLists(const std::string& sourceFolder, const dov
         if (dovra::CopyFileStaged(entry.path, destination.StagedPath(entry.name))) {
             Log(fmt::sprintf(text::kCopySucceeded, destination.FinalPathOf(entry.name)) + "\n");
         } else {
-            Log(fmt::sprintf(text::kCopyFailed, entry.path) + "\n");
+            Log(dovra::WithFailureReason(fmt::sprintf(text::kCopyFailed, entry.path)) + "\n");
             ++failures;
         }
     }

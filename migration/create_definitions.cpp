@@ -1,9 +1,11 @@
+#include <algorithm>
 #include <future>
 #include <system_error>
 
 #include <fmt/format.h>
 
 #include "engine/definition_updater.h"
+#include "engine/failure_reason.h"
 #include "engine/file_system.h"
 #include "engine/path_text.h"
 #include "engine/texts.h"
@@ -13,12 +15,36 @@ namespace {
 
 // The new settings folder is named after the old one with "_NEW" appended. Trailing separators go first,
 // so "defs/old/" gives "defs/old_NEW" beside the old folder rather than a folder "_NEW" inside it; a root
-// keeps its separator.
+// keeps its separator. A folder named "." or ".." ("defs/.", "x/..") has no name of its own: appending to
+// it would put "._NEW" inside the old folder, so its real path is used.
 std::string OutputFolderFor(std::string_view oldFolder) {
-    return dovra::TrimTrailingSeparators(oldFolder) + "_NEW";
+    std::string trimmed = dovra::TrimTrailingSeparators(oldFolder);
+    const std::string_view name = dovra::FileNamePart(trimmed);
+    if (name == "." || name == "..") {
+        if (auto resolved = dovra::ResolvedFolderPath(trimmed)) {
+            trimmed = dovra::TrimTrailingSeparators(*resolved);
+        }
+    }
+    return trimmed + "_NEW";
 }
 
 } // namespace
+
+// The two questions about tables whose place is in doubt, each asked once for all such tables and only when
+// there is one; nothing has been written yet, so either answer can still be honoured.
+dovra::PlacementAnswers CDefinitionUpdater::AskPlacementQuestions(const TableLocations& found) const {
+    namespace text = dovra::text;
+    const auto aligned = std::count_if(found.begin(), found.end(), dovra::NeedsAlignedMatchAnswer);
+    const auto similar = std::count_if(found.begin(), found.end(), dovra::NeedsSimilarAnswer);
+    dovra::PlacementAnswers answers;
+    if (aligned > 0) {
+        answers.useAlignedMatches = Confirm(fmt::format(fmt::runtime(text::kAlignedMatchQuestion), aligned));
+    }
+    if (similar > 0) {
+        answers.useSimilar = Confirm(fmt::format(fmt::runtime(text::kSimilarDataQuestion), similar));
+    }
+    return answers;
+}
 
 // The search of every table, on a thread of its own when one can be had; else it runs when its result is
 // first asked for.
@@ -40,14 +66,18 @@ bool CDefinitionUpdater::CreateDefinitions() {
     }
     const std::string outputFolder = OutputFolderFor(m_oldFolder);
     // The search is all computation and only reads the images and the summaries, so it runs on another
-    // thread from here on: while the question is on screen, then while the name lists are copied (all file
-    // I/O). Everything that talks to the user (the log, the prompt) stays on this thread, in the same order
-    // as without it. On every way out before the tables are written, the future waits for the search.
+    // thread while the opening question is on screen. Its answer is needed before anything is written: the
+    // questions about doubtful places come first, so that declining them leaves no trace. Everything that
+    // talks to the user (the log, the prompt) stays on this thread. On every way out the future waits for
+    // the search.
     const std::vector<std::string> names = dovra::SortedTableNames(m_oldSummaries);
+    m_lastCreate.clear();
     std::future<TableLocations> located = StartLocating(names);
     if (!Confirm(text::kCreateQuestion)) {
         return true;
     }
+    const TableLocations found = located.get();
+    const dovra::PlacementAnswers answers = AskPlacementQuestions(found);
     // The run is built in a folder of its own and takes the output folder's name only at the end, so an
     // earlier output folder stays as it was until then and is kept as a backup afterwards. Without a
     // folder nothing can be written, so the command ends here rather than reporting a failure for every
@@ -59,8 +89,13 @@ bool CDefinitionUpdater::CreateDefinitions() {
         Log(fmt::format(fmt::runtime(text::kOutputFolderIsOldFolder), outputFolder));
         return false;
     }
-    if ((replacing && !output.FinalIsFolder()) || !output.Stage()) {
-        Log(fmt::format(fmt::runtime(text::kFolderCreateFailed), outputFolder));
+    if (replacing && !output.FinalIsFolder()) {
+        dovra::NoteFailure(std::make_error_code(std::errc::file_exists));
+        Log(dovra::WithFailureReason(fmt::format(fmt::runtime(text::kFolderCreateFailed), outputFolder)));
+        return false;
+    }
+    if (!output.Stage()) {
+        Log(dovra::WithFailureReason(fmt::format(fmt::runtime(text::kFolderCreateFailed), outputFolder)));
         return false;
     }
     if (!replacing) {
@@ -70,7 +105,7 @@ bool CDefinitionUpdater::CreateDefinitions() {
     const int nameListFailures = CopyNameLists(m_oldFolder, output);
     Log("");
     Log(text::kDefinitionHeading);
-    return RelocateTables(output, names, located.get(), nameListFailures);
+    return RelocateTables(output, names, found, answers, nameListFailures);
 }
 
 // Logs each step of putting the finished folder in place; false when it could not be put there.
@@ -92,13 +127,13 @@ bool CDefinitionUpdater::CommitOutput(dovra::OutputFolder& output) const {
         }
         return true;
     case Step::kFlushFailed:
-        Log(fmt::format(fmt::runtime(text::kFolderFlushFailed), path));
+        Log(dovra::WithFailureReason(fmt::format(fmt::runtime(text::kFolderFlushFailed), path)));
         return false;
     case Step::kMoveAsideFailed:
-        Log(fmt::format(fmt::runtime(text::kFolderMoveAsideFailed), path, outcome.keptAt));
+        Log(dovra::WithFailureReason(fmt::format(fmt::runtime(text::kFolderMoveAsideFailed), path, outcome.keptAt)));
         return false;
     case Step::kPlaceFailed:
-        Log(fmt::format(fmt::runtime(text::kFolderPlaceFailed), path, outcome.keptAt));
+        Log(dovra::WithFailureReason(fmt::format(fmt::runtime(text::kFolderPlaceFailed), path, outcome.keptAt)));
         return false;
     }
     return false;

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "engine/failure_reason.h"
 #include "engine/file_system.h"
 #include "engine/interrupt_cleanup.h"
 #include "engine/native_path.h"
@@ -54,6 +55,15 @@ bool OutputFolder::FinalIsFolder() const {
 bool OutputFolder::Stage() {
     auto finalNative = ToNativePath(m_finalPath);
     if (!finalNative) {
+        NoteFailure({});
+        return false;
+    }
+    // The run is built under a short name of its own, so a final name the file system cannot take would
+    // show only at the very end; asking for its status tells at once.
+    std::error_code nameError;
+    (void)std::filesystem::symlink_status(*finalNative, nameError);
+    if (nameError == std::errc::filename_too_long) {
+        NoteFailure(nameError);
         return false;
     }
     RemoveLeftoverTemporaries(finalNative->parent_path());
@@ -62,7 +72,11 @@ bool OutputFolder::Stage() {
         auto native = ToNativePath(candidate);
         std::error_code error;
         // create_directory is false for a folder that already exists: never build into someone else's.
-        if (native && std::filesystem::create_directory(*native, error)) {
+        const bool created = native && std::filesystem::create_directory(*native, error);
+        if (!created) {
+            NoteFailure(error);
+        }
+        if (created) {
             m_stagedPath = candidate;
             m_stagedNative = *native;
             m_staged = true;

@@ -1,5 +1,11 @@
 #include "rewrite/field_layout.h"
 
+#include <algorithm>
+
+#include <fmt/format.h>
+
+#include "engine/texts.h"
+
 namespace dovra {
 
 std::uint32_t FieldWidthAt(const DefinitionTable& layout, std::uint32_t recordSize, std::uint32_t position,
@@ -25,6 +31,26 @@ std::uint32_t LittleEndianValue(std::span<const std::uint8_t> bytes) {
 const std::string& NameAt(const std::vector<std::string>& names, std::uint32_t index) {
     static const std::string kNone;
     return index < names.size() ? names[index] : kNone;
+}
+
+const std::string& NameAt(const std::map<std::uint32_t, std::string>& names, std::uint32_t offset) {
+    static const std::string kNone;
+    auto found = names.find(offset);
+    return found != names.end() ? found->second : kNone;
+}
+
+std::uint32_t WalkedRecordSize(std::uint32_t oldRecordSize, const DefinitionTable& layout) {
+    // A table with data always has a record size of at least 1; the guard only keeps a division by zero out.
+    return std::max<std::uint32_t>(layout.recordSize != 0 ? layout.recordSize : oldRecordSize, 1);
+}
+
+std::uint32_t TellWalkedRecordSize(const CDefinitionUpdater& engine, std::uint32_t oldRecordSize,
+                                   const DefinitionTable& layout) {
+    const std::uint32_t walked = WalkedRecordSize(oldRecordSize, layout);
+    if (walked != std::max<std::uint32_t>(oldRecordSize, 1)) {
+        engine.Log(fmt::format(fmt::runtime(text::kRecordSizeChanged), oldRecordSize, walked));
+    }
+    return walked;
 }
 
 } // namespace dovra

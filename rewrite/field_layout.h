@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "definitions/definition_table.h"
+#include "engine/definition_updater.h"
 
 // How both field walks of the rewrite divide a table region into fields and name them.
 namespace dovra {
@@ -22,5 +24,18 @@ std::uint32_t LittleEndianValue(std::span<const std::uint8_t> bytes);
 
 // A missing name (the lists may be shorter than the old table's layout) shows as empty text.
 const std::string& NameAt(const std::vector<std::string>& names, std::uint32_t index);
+// Field names are kept only for the offsets a line names.
+const std::string& NameAt(const std::map<std::uint32_t, std::string>& names, std::uint32_t offset);
+
+// The record size a walk divides positions by (at least 1). Widths, field names and record names all come
+// from the new settings folder's `layout`, so its records are the ones walked: dividing by the old table's
+// `oldRecordSize` would name every field from a layout it does not belong to. The bytes written are the
+// same either way when both tables have the same size. Without a layout the old record size stands.
+std::uint32_t WalkedRecordSize(std::uint32_t oldRecordSize, const DefinitionTable& layout);
+
+// WalkedRecordSize, with a log line first when it is not the old table's, so the user knows which layout
+// names the fields that follow.
+std::uint32_t TellWalkedRecordSize(const CDefinitionUpdater& engine, std::uint32_t oldRecordSize,
+                                   const DefinitionTable& layout);
 
 } // namespace dovra

@@ -25,8 +25,7 @@ const char* LineFormat(std::uint32_t width) {
 
 std::uint32_t RewriteFields(const CDefinitionUpdater& engine, const TableRegions& regions, std::uint32_t recordSize,
                             const DefinitionTable& layout, const std::vector<std::string>& recordNames) {
-    // A table with data always has a record size of at least 1; the guard only keeps a division by zero out.
-    recordSize = std::max<std::uint32_t>(recordSize, 1);
+    recordSize = TellWalkedRecordSize(engine, recordSize, layout);
     const auto size = static_cast<std::uint32_t>(regions.oldBytes.size());
     std::uint32_t written = 0;
     std::uint32_t position = 0;

@@ -18,9 +18,10 @@ struct TableRegions {
 };
 
 // Walks the table field by field and writes every field whose old value differs into the new region, with
-// one log line per field written. Positions are divided into records by `recordSize` (the old table's);
-// `layout` and `recordNames` (the new settings folder's) give each offset's width and name and each
-// record's name. Afterwards the new region equals the old one. Returns the number of fields written.
+// one log line per field written. `layout` and `recordNames` (the new settings folder's) give each
+// offset's width and name and each record's name, and the layout's record size divides positions into
+// records; where it differs from `recordSize` (the old table's) a line says so first. Afterwards the new
+// region equals the old one. Returns the number of fields written.
 std::uint32_t RewriteFields(const CDefinitionUpdater& engine, const TableRegions& regions, std::uint32_t recordSize,
                             const DefinitionTable& layout, const std::vector<std::string>& recordNames);
 

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "engine/failure_reason.h"
 #include "engine/file_system.h"
 #include "engine/native_path.h"
 #include "engine/texts.h"
@@ -27,7 +28,11 @@ bool WriteOutput(const std::string& outputPath, const BinaryImage& image, const 
     const bool written = mapping != nullptr ? writer.WriteMapped(*mapping, image.data.get(), image.size)
                                             : writer.Write(image.data.get(), image.size);
     // A binary that changed while it was written out gives a file that is neither version.
-    return written && image.data.Unchanged() && writer.Commit();
+    if (written && !image.data.Unchanged()) {
+        NoteFailure({});
+        return false;
+    }
+    return written && writer.Commit();
 }
 
 } // namespace
@@ -42,9 +47,13 @@ bool WriteRewrittenBinary(const CDefinitionUpdater& engine, const BinaryImage& i
     if (!unchanged) {
         engine.Log(text::kBinaryChangedMeanwhile);
     }
-    bool written = unchanged && !IsSameFile(outputPath, oldBinaryPath) && !IsSameFile(outputPath, baseBinaryPath) &&
-                   WriteOutput(outputPath, image, engine.NewBinaryPath());
-    std::string notice = fmt::format(fmt::runtime(written ? text::kOutputWritten : text::kOutputFailed), outputPath);
+    const bool overInput = IsSameFile(outputPath, oldBinaryPath) || IsSameFile(outputPath, baseBinaryPath);
+    if (overInput || !unchanged) {
+        NoteFailure({});
+    }
+    bool written = unchanged && !overInput && WriteOutput(outputPath, image, engine.NewBinaryPath());
+    std::string notice = written ? fmt::format(fmt::runtime(text::kOutputWritten), outputPath)
+                                 : WithFailureReason(fmt::format(fmt::runtime(text::kOutputFailed), outputPath));
     // The notice is shown as a question whose answer changes nothing.
     engine.Confirm(notice);
     engine.Log(notice);

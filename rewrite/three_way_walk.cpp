@@ -38,8 +38,7 @@ FieldMerge MergeField(std::span<const std::uint8_t> base, std::span<const std::u
 
 MergeCounts MergeFields(const CDefinitionUpdater& engine, const ThreeWayRegions& regions, std::uint32_t recordSize,
                         const DefinitionTable& layout, const std::vector<std::string>& recordNames) {
-    // A table with data always has a record size of at least 1; the guard only keeps a division by zero out.
-    recordSize = std::max<std::uint32_t>(recordSize, 1);
+    recordSize = TellWalkedRecordSize(engine, recordSize, layout);
     const auto size = static_cast<std::uint32_t>(regions.userBytes.size());
     MergeCounts counts;
     std::uint32_t position = 0;
@@ -79,7 +78,7 @@ std::uint32_t CountUserChangedBytes(std::span<const std::uint8_t> base, std::spa
 
 std::uint32_t CountFieldsToCarry(const ThreeWayRegions& regions, std::uint32_t recordSize,
                                  const DefinitionTable& layout) {
-    recordSize = std::max<std::uint32_t>(recordSize, 1);
+    recordSize = WalkedRecordSize(recordSize, layout);
     const auto size = static_cast<std::uint32_t>(regions.userBytes.size());
     std::uint32_t count = 0;
     std::uint32_t position = 0;

@@ -36,9 +36,10 @@ struct MergeCounts {
     std::uint32_t conflicts = 0;
 };
 
-// Walks the regions field by field as the plain rewrite does (records of `recordSize`, widths and names
-// from the new settings folder's `layout` and `recordNames`), writes the user's value of every field taken
-// or in conflict into the new region, and logs one line for each.
+// Walks the regions field by field as the plain rewrite does (records of the new settings folder's
+// `layout`, with a line first when their size is not the old table's `recordSize`; widths and names from
+// `layout` and `recordNames`), writes the user's value of every field taken or in conflict into the new
+// region, and logs one line for each.
 MergeCounts MergeFields(const CDefinitionUpdater& engine, const ThreeWayRegions& regions, std::uint32_t recordSize,
                         const DefinitionTable& layout, const std::vector<std::string>& recordNames);
 

@@ -13,8 +13,9 @@ std::string Shifted(std::string_view content, std::int32_t delta) {
 
 TEST(AddressShift, EveryLineWithACommaMovesAndKeepsTheRestByteForByte) {
     EXPECT_EQ(Shifted("00001000,HP,2,, 0,k,,0,,,\n00001002,MP,2,,\n", 256), "1100,HP,2,, 0,k,,0,,,\n1102,MP,2,,\n");
-    // A line without a comma, the empty line included, is dropped; a last line without a line feed stays so.
-    EXPECT_EQ(Shifted("1000,A,\n\nno comma here\n1001,B,", 1), "1001,A,\n1002,B,");
+    // A line without a comma, the empty line included, has no address and stays as it is; a last line
+    // without a line feed stays so.
+    EXPECT_EQ(Shifted("1000,A,\n\nno comma here\n1001,B,", 1), "1001,A,\n\nno comma here\n1002,B,");
     EXPECT_EQ(Shifted("", 5), "");
 }
 
@@ -29,11 +30,22 @@ TEST(AddressShift, ArithmeticIsModulo32Bits) {
 }
 
 TEST(AddressShift, LongLinesArePiecesOfTheirOwn) {
-    // 1023 bytes make the first piece; the rest of the line is a second piece, dropped when it has no comma
-    // and shifted like a line when it has one.
+    // 1023 bytes make the first piece; the rest of the line is a second piece, kept as it is when it has no
+    // comma (with it the line feed, so the next line stays a line of its own) and shifted like a line when
+    // it has one.
     std::string first = "10," + std::string(1020, 'x');
-    EXPECT_EQ(Shifted(first + "tail\n", 1), "11," + std::string(1020, 'x'));
+    EXPECT_EQ(Shifted(first + "tail\n", 1), "11," + std::string(1020, 'x') + "tail\n");
+    EXPECT_EQ(Shifted(first + "tail\n12,y,\n", 1), "11," + std::string(1020, 'x') + "tail\n13,y,\n");
+    EXPECT_EQ(Shifted(first + std::string(2000, 'y') + "\n12,y,\n", 1),
+              "11," + std::string(1020, 'x') + std::string(2000, 'y') + "\n13,y,\n");
     EXPECT_EQ(Shifted(first + "5,tail\n", 1), "11," + std::string(1020, 'x') + "6,tail\n");
+}
+
+TEST(AddressShift, BytesAfterANulAreWrittenBack) {
+    // The editor stops reading a line at a NUL, but the file is written whole: no byte and no line end lost.
+    using namespace std::string_literals;
+    EXPECT_EQ(Shifted("10,H\0P,\n12,M,\n"s, 1), "11,H\0P,\n13,M,\n"s);
+    EXPECT_EQ(Shifted("ab\0,c\n12,M,\n"s, 1), "ab\0,c\n13,M,\n"s);
 }
 
 TEST(AddressShift, DoubleByteTextAfterTheAddressIsUntouched) {

@@ -122,6 +122,10 @@ void PrintTo(const Row& row, std::ostream* out) {
 
 // The texts the user sees, as the tool's own developer would spell them out.
 const std::string kCannotOpen = Sj(u8"ファイルを開けませんでした。");
+// The same with the reason the system gave.
+const std::string kCannotOpenMissing = kCannotOpen + Sj(u8"（見つかりません）");
+const std::string kCannotOpenFolder = kCannotOpen + Sj(u8"（フォルダです）");
+const std::string kCannotOpenDenied = kCannotOpen + Sj(u8"（アクセスが拒否されました）");
 const std::string kSizeZero = Sj(u8"ファイルサイズが0です。");
 const std::string kTooLarge = Sj(u8"ファイルサイズが大きすぎます。");
 const std::string kOldFailed = Sj(u8"旧バイナリファイルの読み込みに失敗しました");
@@ -135,17 +139,22 @@ const std::string kMatch = Sj(u8"　新旧データ一致 ");
 std::string ParseFailed(const std::string& path) {
     return path + Sj(u8"の解析に失敗しました");
 }
+std::string FolderNotFound(const std::string& folder) {
+    return folder + Sj(u8"フォルダが見つかりません");
+}
 std::string OutputNotice(const Scene& s) {
     return Sj(u8"新バイナリファイルを") + s.newBinary + ".new" + Sj(u8"に出力しました");
 }
 std::string CopySucceeded(const Scene& s, std::string_view name) {
     return Sj(u8"コピー成功: ") + JoinPath(s.Path(u8"old_NEW"), name) + "\n";
 }
-// The create log when the old folder yields no table: the folder, the name lists, the empty table stage.
+// The create log when the old folder yields no table: the folder, the name lists, the empty table stage
+// and a summary that counts nothing.
 Lines CreateLogWithoutTables(const Scene& s, const Lines& copies) {
     Lines log = {s.Path(u8"old_NEW") + Sj(u8"フォルダを作成"), Sj(u8"--- idnファイルの複製 ---")};
     log.insert(log.end(), copies.begin(), copies.end());
-    log.insert(log.end(), {"", Sj(u8"--- iniファイル作成開始 ---")});
+    log.insert(log.end(), {"", Sj(u8"--- iniファイル作成開始 ---"), Sj(u8"--- 結果 ---"),
+                           Sj(u8"移動 0　同アドレス 0　似たデータ 0　見つからず 0　エラー 0"), Sj(u8"要確認 0")});
     return log;
 }
 std::string NameLines(std::size_t count) {
@@ -161,15 +170,15 @@ const Row kRows[] = {
     // Binary files.
     {"EmptyOldBinaryPath", Command::kRewrite, [](Scene& s) { s.oldBinary = ""; },
      [](const Scene&) {
-         return Outcome{.messages = {kCannotOpen, kOldFailed}, .wholeLog = true, .absent = {u8"new.bin.new"}};
+         return Outcome{.messages = {kCannotOpenMissing, kOldFailed}, .wholeLog = true, .absent = {u8"new.bin.new"}};
      }},
     {"FolderAsNewBinary", Command::kCreate, [](Scene& s) { s.ReplaceWithFolder(u8"new.bin"); },
      [](const Scene&) {
-         return Outcome{.messages = {kCannotOpen, kNewFailed}, .wholeLog = true, .absent = {u8"old_NEW"}};
+         return Outcome{.messages = {kCannotOpenFolder, kNewFailed}, .wholeLog = true, .absent = {u8"old_NEW"}};
      }},
     {"MissingNewBinary", Command::kRewrite, [](Scene& s) { s.newBinary = s.Path(u8"gone.bin"); },
      [](const Scene&) {
-         return Outcome{.messages = {kCannotOpen, kNewFailed}, .wholeLog = true, .absent = {u8"gone.bin.new"}};
+         return Outcome{.messages = {kCannotOpenMissing, kNewFailed}, .wholeLog = true, .absent = {u8"gone.bin.new"}};
      }},
     {"ZeroByteOldBinary", Command::kCreate, [](Scene& s) { s.Write(u8"old.bin", ""); },
      [](const Scene&) {
@@ -193,7 +202,7 @@ const Row kRows[] = {
     {"UnreadableOldBinary", Command::kCreate,
      [](Scene& s) { std::filesystem::permissions(s.dir.Native(u8"old.bin"), std::filesystem::perms::none); },
      [](const Scene&) {
-         return Outcome{.messages = {kCannotOpen, kOldFailed}, .wholeLog = true, .absent = {u8"old_NEW"}};
+         return Outcome{.messages = {kCannotOpenDenied, kOldFailed}, .wholeLog = true, .absent = {u8"old_NEW"}};
      },
      true},
 
@@ -203,19 +212,51 @@ const Row kRows[] = {
      }},
 
     // Settings folders.
+    // A folder that is not there (a typo, a file) stops the click with a message naming it: never an empty
+    // "_NEW" folder, never an unchanged copy announced as written.
     {"OldSettingsFolderIsAFile", Command::kCreate, [](Scene& s) { s.ReplaceWithFile(u8"old"); },
      [](const Scene& s) {
-         return Outcome{.log = CreateLogWithoutTables(s, {}),
-                        .wholeLog = true,
-                        .present = {u8"old_NEW"},
-                        .absent = {u8"old_NEW/a.ini", u8"old_NEW/a.idn"}};
+         return Outcome{.messages = {FolderNotFound(s.oldFolder)}, .wholeLog = true, .absent = {u8"old_NEW"}};
+     }},
+    {"MissingOldSettingsFolder", Command::kCreate, [](Scene& s) { s.oldFolder = s.Path(u8"typo"); },
+     [](const Scene& s) {
+         return Outcome{.messages = {FolderNotFound(s.oldFolder)}, .wholeLog = true, .absent = {u8"typo_NEW"}};
+     }},
+    {"MissingOldSettingsFolderForRewrite", Command::kRewrite, [](Scene& s) { s.oldFolder = s.Path(u8"typo"); },
+     [](const Scene& s) {
+         return Outcome{.messages = {FolderNotFound(s.oldFolder)}, .wholeLog = true, .absent = {u8"new.bin.new"}};
      }},
     {"NewSettingsFolderIsAFile", Command::kRewrite, [](Scene& s) { s.ReplaceWithFile(u8"new"); },
      [](const Scene& s) {
-         return Outcome{
-             .log = {"a", Sj(u8"　ADDR:00000010 -> 00000000"), Sj(u8"　size:8 -> 0"), kMissingA, "", OutputNotice(s)},
-             .wholeLog = true,
-             .files = {{u8"new.bin.new", s.Read(u8"new.bin")}}};
+         return Outcome{.messages = {FolderNotFound(s.newFolder)}, .wholeLog = true, .absent = {u8"new.bin.new"}};
+     }},
+    {"MissingNewSettingsFolder", Command::kRewrite, [](Scene& s) { s.newFolder = s.Path(u8"typo"); },
+     [](const Scene& s) {
+         return Outcome{.messages = {FolderNotFound(s.newFolder)}, .wholeLog = true, .absent = {u8"new.bin.new"}};
+     }},
+    // "." and ".." name the folder itself or its parent: the output goes beside the folder they name.
+    {"OldSettingsFolderGivenAsDot", Command::kCreate, [](Scene& s) { s.oldFolder = s.Path(u8"old/."); },
+     [](const Scene&) {
+         return Outcome{.log = {Sj(u8"　アドレスを16ずつ書き換え")},
+                        .present = {u8"old_NEW/a.ini", u8"old_NEW/a.idn"},
+                        .absent = {u8"old/._NEW"}};
+     }},
+    // A name the file system cannot hold says so with the failure.
+    {"OutputFolderNameTooLong", Command::kCreate,
+     [](Scene& s) {
+#ifdef _WIN32
+         s.unavailable = "Windows limits the whole path, which the fixture's own files would pass first";
+#else
+         // 252 bytes is a name the old folder may have; with "_NEW" it is past the usual 255.
+         const std::u8string name(252, u8'o');
+         s.Write(name + u8"/a.ini", kOldIni);
+         s.Write(name + u8"/a.idn", kIdn);
+         s.oldFolder = s.Path(name);
+#endif
+     },
+     [](const Scene& s) {
+         return Outcome{.log = {s.oldFolder + Sj(u8"_NEWフォルダを作成できませんでした（名前が長すぎます）")},
+                        .wholeLog = true};
      }},
     {"FileNameWithoutCodePage932Form", Command::kCreate,
      [](Scene& s) {
@@ -236,7 +277,8 @@ const Row kRows[] = {
          std::filesystem::create_directories(s.dir.Native(u8"old/c.idn"));
      },
      [](const Scene& s) {
-         return Outcome{.log = {CopySucceeded(s, "a.idn"), Sj(u8"コピー失敗: ") + JoinPath(s.oldFolder, "c.idn") + "\n",
+         return Outcome{.log = {CopySucceeded(s, "a.idn"),
+                                Sj(u8"コピー失敗: ") + JoinPath(s.oldFolder, "c.idn") + Sj(u8"（フォルダです）") + "\n",
                                 "", Sj(u8"--- iniファイル作成開始 ---"), "a"},
                         .present = {u8"old_NEW/a.ini"},
                         .absent = {u8"old_NEW/b.ini", u8"old_NEW/c.idn"}};
@@ -244,7 +286,8 @@ const Row kRows[] = {
     {"UnreadableNameList", Command::kRewrite,
      [](Scene& s) { std::filesystem::permissions(s.dir.Native(u8"new/a.idn"), std::filesystem::perms::none); },
      [](const Scene& s) {
-         return Outcome{.messages = {kNameListFailed, ParseFailed(JoinPath(s.newFolder, "a.ini"))},
+         return Outcome{.messages = {kNameListFailed + Sj(u8"（アクセスが拒否されました）"),
+                                     ParseFailed(JoinPath(s.newFolder, "a.ini"))},
                         .log = {kMissingA, "", OutputNotice(s)},
                         .files = {{u8"new.bin.new", s.Read(u8"new.bin")}}};
      },
@@ -270,15 +313,45 @@ const Row kRows[] = {
      }},
 
     // Definition files.
+    // No line with a comma describes no table: refused by both loaders, never a 1-byte table at 0.
     {"DefinitionLinesWithoutAComma", Command::kRewrite,
+     [](Scene& s) { s.Write(u8"new/a.ini", "20 HP 2 4\r\n22 MP 2\r\n"); },
+     [](const Scene& s) {
+         return Outcome{.messages = {ParseFailed(JoinPath(s.newFolder, "a.ini"))},
+                        .log = {kMissingA, "", OutputNotice(s)},
+                        .files = {{u8"new.bin.new", s.Read(u8"new.bin")}}};
+     }},
+    {"DefinitionOfLineEndsOnly", Command::kCreate, [](Scene& s) { s.Write(u8"old/a.ini", "\r\n\r\n\n"); },
+     [](const Scene& s) {
+         return Outcome{.messages = {ParseFailed(JoinPath(s.oldFolder, "a.ini"))},
+                        .log = CreateLogWithoutTables(s, {CopySucceeded(s, "a.idn")}),
+                        .wholeLog = true,
+                        .absent = {u8"old_NEW/a.ini"}};
+     }},
+    {"DefinitionSavedAsUtf16", Command::kCreate,
      [](Scene& s) {
-         // Not one column: the table reads as 1-byte records at address 0, two of them.
-         s.Write(u8"new/a.ini", "20 HP 2 4\r\n22 MP 2\r\n");
+         std::string utf16 = "\xFF\xFE";
+         for (char c : kOldIni) {
+             utf16 += {c, '\0'};
+         }
+         s.Write(u8"old/a.ini", utf16);
      },
      [](const Scene& s) {
-         return Outcome{.log = {Sj(u8"　ADDR:00000010 -> 00000000"), Sj(u8"　size:8 -> 2"), "", OutputNotice(s)},
-                        .questions = {Sj(u8"aの領域サイズが違いますが上書きしますか？"), OutputNotice(s)},
-                        .files = {{u8"new.bin.new", Image(0x40, 0x20, kTableBytes).replace(0, 2, "\x11\x22")}}};
+         const std::string path = JoinPath(s.oldFolder, "a.ini");
+         return Outcome{.messages = {path + Sj(u8"はUTF-16で保存されています。Shift_JISで保存し直してください"),
+                                     ParseFailed(path)},
+                        .log = CreateLogWithoutTables(s, {CopySucceeded(s, "a.idn")}),
+                        .wholeLog = true,
+                        .absent = {u8"old_NEW/a.ini"}};
+     }},
+    {"DefinitionWithAUtf8ByteOrderMark", Command::kRewrite,
+     [](Scene& s) { s.Write(u8"new/a.ini", "\xEF\xBB\xBF" + kNewIni); },
+     [](const Scene& s) {
+         const std::string path = JoinPath(s.newFolder, "a.ini");
+         return Outcome{.messages = {path + Sj(u8"はUTF-8のBOM付きで保存されています。Shift_JISで保存し直してください"),
+                                     ParseFailed(path)},
+                        .log = {kMissingA, "", OutputNotice(s)},
+                        .files = {{u8"new.bin.new", s.Read(u8"new.bin")}}};
      }},
     {"ColumnOf2000Bytes", Command::kCreate,
      [](Scene& s) {
@@ -290,6 +363,18 @@ const Row kRows[] = {
                         .log = CreateLogWithoutTables(s, {CopySucceeded(s, "a.idn")}),
                         .wholeLog = true,
                         .absent = {u8"old_NEW/a.ini"}};
+     }},
+    {"LineOf1100BytesWhenShifting", Command::kCreate,
+     [](Scene& s) {
+         // A comment of 1100 bytes after the tenth column: the line is read in two pieces, the second
+         // without a comma. The moved file keeps it, line end and all, and the next line stays its own.
+         s.Write(u8"old/a.ini", "10,HP,2,4,0,,,0,,," + std::string(1100, 'c') + "\r\n12,MP,2,,0,,,0,,,\r\n");
+     },
+     [](const Scene& s) {
+         return Outcome{
+             .log = {Sj(u8"　アドレスを16ずつ書き換え"),
+                     Sj(u8"　") + JoinPath(s.Path(u8"old_NEW"), "a.ini") + Sj(u8"に出力")},
+             .files = {{u8"old_NEW/a.ini", "20,HP,2,4,0,,,0,,," + std::string(1100, 'c') + "\n22,MP,2,,0,,,0,,,\n"}}};
      }},
     {"NulBytesInADefinitionLine", Command::kRewrite,
      [](Scene& s) {
@@ -353,6 +438,22 @@ const Row kRows[] = {
              .wholeLog = true,
              .files = {{u8"new.bin.new", s.Read(u8"new.bin")}}};
      }},
+    // One record of 8 bytes where the old folder has two of 4: the table size is the same, so the fields
+    // are walked, and named from the new layout, the one that gives their widths.
+    {"RecordSizeChangedTableSizeKept", Command::kRewrite,
+     [](Scene& s) {
+         s.Write(u8"new/a.ini", "20,HP,2,8,0,,,0,,,\r\n21,x,1,,0,,,0,,,\r\n22,MP,1,,0,,,0,,,\r\n"
+                                "23,y,1,,0,,,0,,,\r\n24,SP,2,,0,,,0,,,\r\n");
+         s.Write(u8"new/a.idn", "Alice\r\n");
+         s.Write(u8"new.bin", Image(0x40, 0x20, "\x11\x22\x33\x44\x00\x00\x77\x88"s));
+     },
+     [](const Scene& s) {
+         return Outcome{.log = {"a", Sj(u8"　ADDR:00000010 -> 00000020"), Sj(u8"　size:8 -> 8"),
+                                Sj(u8"　レコードサイズが4から8に変わったため、更新後の定義で項目を数えます"),
+                                Sj(u8"　[00000024]:Alice\nのSPを書き換え 0000 -> 6655"), "", OutputNotice(s)},
+                        .wholeLog = true,
+                        .files = {{u8"new.bin.new", Image(0x40, 0x20, kTableBytes)}}};
+     }},
     {"TableOver4GiB", Command::kCreate,
      [](Scene& s) {
          // 1 MiB records, 4096 of them: 2^32 bytes, one more than a 32-bit size holds.
@@ -415,12 +516,13 @@ const Row kRows[] = {
      }},
 };
 
-// The dialog's order: settings folders, then the binaries, each failed binary load ending the click with
-// the message that names the file, then the command with every question answered yes.
+// The dialog's order: settings folders, a missing one ending the click, then the binaries, each failed
+// binary load ending the click with the message that names the file, then the command with every question
+// answered yes.
 void RunAsTheDialogDoes(Command command, const Scene& s, CDefinitionUpdater& engine) {
-    engine.LoadOldSettings(s.oldFolder);
-    if (command == Command::kRewrite) {
-        engine.LoadNewSettings(s.newFolder);
+    if (!engine.LoadOldSettings(s.oldFolder) ||
+        (command == Command::kRewrite && !engine.LoadNewSettings(s.newFolder))) {
+        return;
     }
     if (!engine.LoadOldBinary(s.oldBinary)) {
         ShowMessageBox(text::kOldBinaryLoadFailed);

@@ -45,17 +45,20 @@ TEST_F(BinaryImageTest, EachFailureShowsItsCauseAndLeavesTheImageEmpty) {
     struct Case {
         const char* what;
         std::string path;
-        const char* message;
+        std::string message;
     };
+    // The reason the system gave comes with the message.
+    const std::string kNotFound = std::string(text::kCannotOpenFile) + Sj(u8"（見つかりません）");
+    const std::string kFolder = std::string(text::kCannotOpenFile) + Sj(u8"（フォルダです）");
     std::vector<Case> cases = {
-        {"missing file", dir.Cp932(u8"missing.bin"), text::kCannotOpenFile},
-        {"empty path", "", text::kCannotOpenFile},
-        {"a folder", dir.Cp932(u8"folder.bin"), text::kCannotOpenFile},
+        {"missing file", dir.Cp932(u8"missing.bin"), kNotFound},
+        {"empty path", "", kNotFound},
+        {"a folder", dir.Cp932(u8"folder.bin"), kFolder},
         {"zero bytes", dir.Cp932(u8"empty.bin"), text::kFileSizeZero},
     };
 #ifndef _WIN32
     // Windows itself finds a file whatever the letter case; elsewhere the engine adds no fallback.
-    cases.push_back({"wrong letter case: binary paths are exact", dir.Cp932(u8"new.bin"), text::kCannotOpenFile});
+    cases.push_back({"wrong letter case: binary paths are exact", dir.Cp932(u8"new.bin"), kNotFound});
 #endif
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <fstream>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -66,12 +67,22 @@ protected:
     std::string OldFile(std::string_view name) const { return JoinPath(dir.Cp932(u8"old"), name); }
     std::string ReadOutput(std::u8string_view name) const { return ReadBytes(dir.Native(u8"old_NEW") / name); }
 
-    // The log from the first table block on.
+    // The log from the first table block up to the summary.
     std::vector<std::string> TableLog() const {
         auto heading = std::find(channels.log.begin(), channels.log.end(), Sj(u8"--- iniファイル作成開始 ---"));
         EXPECT_NE(heading, channels.log.end());
+        auto summary = std::find(heading, channels.log.end(), Sj(u8"--- 結果 ---"));
+        EXPECT_NE(summary, channels.log.end());
         return heading == channels.log.end() ? std::vector<std::string>()
-                                             : std::vector<std::string>(heading + 1, channels.log.end());
+                                             : std::vector<std::string>(heading + 1, summary);
+    }
+    // The summary's two count lines.
+    std::vector<std::string> SummaryLog() const {
+        auto summary = std::find(channels.log.begin(), channels.log.end(), Sj(u8"--- 結果 ---"));
+        EXPECT_NE(summary, channels.log.end());
+        // The lines after them say how the folder was put in place and what failed.
+        return channels.log.end() - summary < 3 ? std::vector<std::string>()
+                                                : std::vector<std::string>(summary + 1, summary + 3);
     }
 
     test::TempDir dir;
@@ -85,7 +96,7 @@ const std::string kFinished = Sj(u8"完了しました");
 
 TEST_F(CreateDefinitions, MovedTableIsWrittenWithShiftedAddressesAndTheWholeLogReadsAsExpected) {
     WriteTable(u8"a");
-    // A line without a comma disappears from the output; CR LF becomes LF.
+    // A line without a comma has no address and stays as it is; CR LF becomes LF.
     WriteOld(u8"a.ini", kTableIni + "comment line\r\n");
     WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
     const auto oldBefore = Snapshot(dir.Native(u8"old"));
@@ -105,11 +116,14 @@ TEST_F(CreateDefinitions, MovedTableIsWrittenWithShiftedAddressesAndTheWholeLogR
         Sj(u8"　アドレスを256ずつ書き換え"),
         Sj(u8"　") + OutputFile("a.ini") + Sj(u8"に出力"),
         "",
+        Sj(u8"--- 結果 ---"),
+        Sj(u8"移動 1　同アドレス 0　似たデータ 0　見つからず 0　エラー 0"),
+        Sj(u8"要確認 0"),
     };
     EXPECT_EQ(channels.log, expected);
     EXPECT_EQ(channels.questions, (std::vector<std::string>{kCreateQuestion, kFinished}));
     EXPECT_TRUE(channels.messages.empty());
-    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\ncomment line\n");
     EXPECT_EQ(ReadOutput(u8"a.idn"), kTableIdn);
     EXPECT_EQ(Snapshot(dir.Native(u8"old")), oldBefore);
     EXPECT_EQ(ReadBytes(dir.Native(u8"new.bin")), Image(0x2000, {{0x1100, kTableBytes}}));
@@ -148,6 +162,16 @@ TEST_F(CreateDefinitions, TableNotFoundGetsNoDefinitionFileButItsNameListIsCopie
                                                     Sj(u8"　一致するデータが見つかりませんでした。"), ""}));
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/a.ini")));
     EXPECT_EQ(ReadOutput(u8"a.idn"), kTableIdn);
+    EXPECT_EQ(SummaryLog(), (std::vector<std::string>{
+                                Sj(u8"移動 0　同アドレス 0　似たデータ 0　見つからず 1　エラー 0"), Sj(u8"要確認 0")}));
+    ASSERT_EQ(engine.LastCreateOutcomes().size(), 1u);
+    const CreateTableRecord& outcome = engine.LastCreateOutcomes()[0];
+    EXPECT_EQ(outcome.name, "a");
+    EXPECT_EQ(outcome.oldAddress, 0x1000u);
+    EXPECT_EQ(outcome.size, 8u);
+    EXPECT_EQ(outcome.outcome, CreateOutcome::NotFound);
+    EXPECT_EQ(outcome.newAddress, std::nullopt);
+    EXPECT_EQ(outcome.matchCount, 0u);
 }
 
 TEST_F(CreateDefinitions, LowestOffsetWinsOverTheOldAddress) {
@@ -158,10 +182,59 @@ TEST_F(CreateDefinitions, LowestOffsetWinsOverTheOldAddress) {
     EXPECT_TRUE(Run());
 
     auto log = TableLog();
-    ASSERT_GE(log.size(), 5u);
+    ASSERT_GE(log.size(), 7u);
     EXPECT_EQ(log[3], Sj(u8"　00000F00にデータ発見。"));
-    EXPECT_EQ(log[4], Sj(u8"　アドレスを-256ずつ書き換え"));
+    EXPECT_EQ(log[4], Sj(u8"　※同じデータが2か所にあります。"));
+    // Zeros all around: the neighbourhood cannot tell the two places apart, so the lowest one stays.
+    EXPECT_EQ(log[5], Sj(u8"　※前後のデータから位置を判断できないため、最初の位置を使いました。確認してください。"));
+    EXPECT_EQ(log[6], Sj(u8"　アドレスを-256ずつ書き換え"));
     EXPECT_EQ(ReadOutput(u8"a.ini"), "F00,HP,2,4,0,,,0,,,\nF02,MP,2,,0,,,0,,,\n");
+}
+
+TEST_F(CreateDefinitions, SeveralMatchesThatTheNeighbourhoodCannotTellApartUseTheLowestAndSaySo) {
+    WriteTable(u8"a");
+    // Nothing around the table but zeros, so neither place can be told from the other.
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x100, kTableBytes}, {0x1100, kTableBytes}}));
+
+    EXPECT_TRUE(Run());
+
+    const std::vector<std::string> notes = {
+        Sj(u8"　※同じデータが2か所にあります。"),
+        Sj(u8"　※前後のデータから位置を判断できないため、最初の位置を使いました。確認してください。")};
+    std::vector<std::string> expected = {"a", Sj(u8"　ADDR: 00001000"), Sj(u8"　Size: 8"),
+                                         Sj(u8"　00000100にデータ発見。")};
+    expected.insert(expected.end(), notes.begin(), notes.end());
+    expected.insert(expected.end(),
+                    {Sj(u8"　アドレスを-3840ずつ書き換え"), Sj(u8"　") + OutputFile("a.ini") + Sj(u8"に出力"), ""});
+    EXPECT_EQ(TableLog(), expected);
+    EXPECT_EQ(SummaryLog(), (std::vector<std::string>{
+                                Sj(u8"移動 1　同アドレス 0　似たデータ 0　見つからず 0　エラー 0"), Sj(u8"要確認 1")}));
+    // No question: there is no better place to offer.
+    EXPECT_EQ(channels.questions, (std::vector<std::string>{kCreateQuestion, kFinished}));
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "100,HP,2,4,0,,,0,,,\n102,MP,2,,0,,,0,,,\n");
+    // The record holds the same notes as the log.
+    ASSERT_EQ(engine.LastCreateOutcomes().size(), 1u);
+    const CreateTableRecord& outcome = engine.LastCreateOutcomes()[0];
+    EXPECT_EQ(outcome.outcome, CreateOutcome::Moved);
+    EXPECT_EQ(outcome.newAddress, std::optional<std::uint32_t>(0x100));
+    EXPECT_EQ(outcome.matchCount, 2u);
+    EXPECT_EQ(outcome.notes, notes);
+}
+
+TEST_F(CreateDefinitions, MatchesBeyondTheCapAreCountedAsThatManyOrMore) {
+    WriteTable(u8"a");
+    std::string newImage(0x2000, '\0');
+    for (std::size_t i = 0; i < 150; ++i) {
+        newImage.replace(0x10 + i * 0x20, kTableBytes.size(), kTableBytes);
+    }
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), newImage);
+
+    EXPECT_TRUE(Run());
+
+    const auto log = TableLog();
+    ASSERT_GE(log.size(), 6u);
+    EXPECT_EQ(log[3], Sj(u8"　00000010にデータ発見。"));
+    EXPECT_EQ(log[4], Sj(u8"　※同じデータが100か所以上にあります。"));
 }
 
 TEST_F(CreateDefinitions, NegativeShiftWrapsModulo32Bits) {
@@ -174,6 +247,68 @@ TEST_F(CreateDefinitions, NegativeShiftWrapsModulo32Bits) {
 
     EXPECT_EQ(TableLog().at(4), Sj(u8"　アドレスを-256ずつ書き換え"));
     EXPECT_EQ(ReadOutput(u8"a.ini"), "1000,HP,2,4,0,,,0,,,\nFFFFFF10,X,1,,0,,,0,,,\n");
+}
+
+TEST_F(CreateDefinitions, MoveOfMoreThan2GiBIsLoggedWithItsTrueDistance) {
+    // The table moves from 0x80000200 down to 0x100: 2 GiB and 256 bytes towards the start, a distance no
+    // signed 32-bit number holds. The old binary is sparse, so the test costs time only where it reads it.
+    constexpr std::uint64_t kOldAddress = 0x80000200;
+    WriteOld(u8"a.ini", "80000200,HP,2,4,0,,,0,,,\r\n80000202,MP,2,,0,,,0,,,\r\n");
+    WriteOld(u8"a.idn", kTableIdn);
+    WriteBinaries("", Image(0x200, {{0x100, kTableBytes}}));
+    std::error_code error;
+    std::filesystem::resize_file(dir.Native(u8"old.bin"), kOldAddress + 0x100, error);
+    if (error) {
+        GTEST_SKIP() << "no large file here: " << error.message();
+    }
+    {
+        std::fstream image(dir.Native(u8"old.bin"), std::ios::in | std::ios::out | std::ios::binary);
+        image.seekp(static_cast<std::streamoff>(kOldAddress));
+        image.write(kTableBytes.data(), static_cast<std::streamsize>(kTableBytes.size()));
+        ASSERT_TRUE(image.good());
+    }
+
+    EXPECT_TRUE(Run());
+
+    auto log = TableLog();
+    ASSERT_GE(log.size(), 5u);
+    EXPECT_EQ(log[3], Sj(u8"　00000100にデータ発見。"));
+    EXPECT_EQ(log[4], Sj(u8"　アドレスを-2147483904ずつ書き換え"));
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "100,HP,2,4,0,,,0,,,\n102,MP,2,,0,,,0,,,\n");
+}
+
+TEST_F(CreateDefinitions, DefinitionsEditedWhileTheQuestionIsOpenAreNeverWrittenAsSearched) {
+    // a moves from 0x1000 to 0x1100; b stays at 0x1800. While the opening question is on screen, both
+    // files are edited to other addresses: the search used the loaded ones.
+    WriteTable(u8"a");
+    WriteOld(u8"b.ini", "1800,X,1,4,0,,,0,,,\r\n");
+    WriteOld(u8"b.idn", "one\r\n");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}, {0x1800, "\xA1\xB2\xC3\xD4"}}),
+                  Image(0x2000, {{0x1100, kTableBytes}, {0x1800, "\xA1\xB2\xC3\xD4"}}));
+    Load(dir.Cp932(u8"old"));
+    const auto ask = engine.m_confirm;
+    engine.m_confirm = [&](const std::string& question) {
+        WriteOld(u8"a.ini", "1F00,HP,2,4,0,,,0,,,\r\n");
+        WriteOld(u8"b.ini", "1C00,X,1,4,0,,,0,,,\r\n");
+        return ask(question);
+    };
+
+    // A definition file left out of the new folder fails the command, whatever the reason.
+    EXPECT_FALSE(engine.CreateDefinitions());
+
+    // The moved table is written from what was searched, and the edit is said; the unmoved one, which
+    // would be copied as the file now stands, is not copied.
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/b.ini")));
+    const auto log = TableLog();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        Sj(u8"　") + OldFile("a.ini") +
+                            Sj(u8"は読み込んだ後に変更されています。読み込んだときの内容で書き出します")),
+              log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        Sj(u8"　") + OldFile("b.ini") +
+                            Sj(u8"は読み込んだ後に変更されたため、コピーしません。もう一度実行してください")),
+              log.end());
 }
 
 TEST_F(CreateDefinitions, AddressColumnFormsAreAllReadAsHexadecimal) {
@@ -214,6 +349,8 @@ TEST_F(CreateDefinitions, ZeroSizeAndOutsideTablesAreReportedAndNotWritten) {
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/far.ini")));
     EXPECT_EQ(ReadOutput(u8"empty.idn"), "");
     EXPECT_EQ(channels.questions.back(), kFinished);
+    EXPECT_EQ(SummaryLog(), (std::vector<std::string>{
+                                Sj(u8"移動 0　同アドレス 0　似たデータ 0　見つからず 0　エラー 2"), Sj(u8"要確認 0")}));
 }
 
 TEST_F(CreateDefinitions, DecliningTheQuestionCreatesAndLogsNothing) {
@@ -313,7 +450,8 @@ TEST_F(CreateDefinitions, OutputFolderThatCannotBeCreatedEndsTheCommand) {
 
     EXPECT_FALSE(Run());
 
-    EXPECT_EQ(channels.log, std::vector<std::string>{Output() + Sj(u8"フォルダを作成できませんでした")});
+    EXPECT_EQ(channels.log, std::vector<std::string>{
+                                Output() + Sj(u8"フォルダを作成できませんでした（同じ名前のファイルがあります）")});
     EXPECT_EQ(channels.questions, std::vector<std::string>{kCreateQuestion});
     EXPECT_EQ(ReadBytes(dir.Native(u8"old_NEW")), "a file where the folder should go");
     EXPECT_EQ(test::SnapshotTree(dir.Path()), before) << "inputs and the file in the way stay as they were";
@@ -347,6 +485,25 @@ TEST_F(CreateDefinitions, TrailingSeparatorOfTheOldFolderIsNotPartOfTheOutputNam
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old/_NEW")));
 }
 
+TEST_F(CreateDefinitions, DotNamesOfTheOldFolderGiveASiblingOutput) {
+    WriteTable(u8"a");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
+    std::filesystem::create_directories(dir.Native(u8"old/sub"));
+    const std::string sep(1, kPathSeparator);
+    const std::string old = dir.Cp932(u8"old");
+    const auto sibling = std::filesystem::canonical(dir.Native(u8"old")).parent_path() / "old_NEW";
+    for (const std::string& spelling : {old + sep + ".", old + sep + "." + sep, old + sep + "sub" + sep + ".."}) {
+        std::filesystem::remove_all(sibling);
+        channels.log.clear();
+        EXPECT_TRUE(Run(spelling)) << spelling;
+        EXPECT_EQ(ReadBytes(sibling / "a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n") << spelling;
+        EXPECT_EQ(channels.log.at(0), test::Sj(sibling.u8string()) + Sj(u8"フォルダを作成"));
+        // Nothing was made inside the old folder or its sub-folder.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Native(u8"old")), {}), 3) << spelling;
+        EXPECT_TRUE(std::filesystem::is_empty(dir.Native(u8"old/sub"))) << spelling;
+    }
+}
+
 TEST_F(CreateDefinitions, JapaneseFolderAndTableNames) {
     // 表 and ソ end in the byte 0x5C, the backslash: it must never be taken for a separator.
     std::filesystem::create_directories(dir.Native(u8"旧定義"));
@@ -374,16 +531,18 @@ TEST_F(CreateDefinitions, JapaneseFolderAndTableNames) {
 }
 
 TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWritten) {
-    // Two moved tables, each broken after loading in its own way, and one that is fine. (A destination that
-    // cannot be written is the disk-full test's.)
-    for (auto name : {u8"a", u8"b", u8"c"}) {
+    // Moved tables: a removed after loading (written from what was loaded), b fine, c with a line
+    // without an address, d with a folder where an earlier run's output was: the new folder is built
+    // aside, so the folder only goes to the backup with the rest.
+    for (auto name : {u8"a", u8"b", u8"c", u8"d"}) {
         WriteTable(name);
     }
+    WriteOld(u8"c.ini", kTableIni + ",broken,\r\n");
     WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
     WriteBytes(dir.Native(u8"old_NEW/c.ini"), "from an earlier run");
+    std::filesystem::create_directories(dir.Native(u8"old_NEW/d.ini/inside"));
     Load(dir.Cp932(u8"old"));
     std::filesystem::remove(dir.Native(u8"old/a.ini"));
-    WriteOld(u8"c.ini", kTableIni + "zz,broken,\r\n");
 
     EXPECT_FALSE(engine.CreateDefinitions()) << "a file that could not be written fails the command";
 
@@ -394,7 +553,9 @@ TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWri
         Sj(u8"　ADDR: 00001000"),
         Sj(u8"　Size: 8"),
         Sj(u8"　00001100にデータ発見。"),
-        Sj(u8"　") + OldFile("a.ini") + Sj(u8"を開けませんでした"),
+        Sj(u8"　") + OldFile("a.ini") + Sj(u8"は読み込んだ後に変更されています。読み込んだときの内容で書き出します"),
+        shifting,
+        Sj(u8"　") + OutputFile("a.ini") + Sj(u8"に出力"),
         "",
         "b",
         Sj(u8"　ADDR: 00001000"),
@@ -408,14 +569,18 @@ TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWri
         Sj(u8"　Size: 8"),
         Sj(u8"　00001100にデータ発見。"),
         shifting,
-        Sj(u8"　") + OldFile("c.ini") + Sj(u8"の3行目のアドレス「zz」を変換できませんでした"),
+        Sj(u8"　") + OldFile("c.ini") + Sj(u8"の3行目のアドレス「」を変換できませんでした"),
         "",
-        Sj(u8"既存の") + Output() + Sj(u8"フォルダを") + Output() + Sj(u8".bakに退避"),
-        Output() + Sj(u8"フォルダを今回の内容で作成"),
-        Sj(u8"2個のファイルを書き込めませんでした"),
+        "d",
+        Sj(u8"　ADDR: 00001000"),
+        Sj(u8"　Size: 8"),
+        Sj(u8"　00001100にデータ発見。"),
+        shifting,
+        Sj(u8"　") + OutputFile("d.ini") + Sj(u8"に出力"),
+        "",
     };
     EXPECT_EQ(log, expected);
-    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/a.ini")));
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
     EXPECT_EQ(ReadOutput(u8"b.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
     // A file that failed is absent from the new folder, never partial nor an earlier run's.
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/c.ini")));
@@ -424,21 +589,37 @@ TEST_F(CreateDefinitions, DefinitionFilesThatFailAreReportedAndTheOthersStillWri
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
     }
     EXPECT_EQ(channels.questions.back(), kFinished);
+    // A table whose file could not be written is an error, not a move, in the summary and in its record; one
+    // written from what was loaded is a move.
+    EXPECT_EQ(SummaryLog(), (std::vector<std::string>{
+                                Sj(u8"移動 3　同アドレス 0　似たデータ 0　見つからず 0　エラー 1"), Sj(u8"要確認 0")}));
+    EXPECT_EQ(channels.log.back(), Sj(u8"1個のファイルを書き込めませんでした"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Native(u8"old_NEW.bak/d.ini")));
+    const auto& outcomes = engine.LastCreateOutcomes();
+    ASSERT_EQ(outcomes.size(), 4u);
+    for (const CreateTableRecord& outcome : outcomes) {
+        const bool written = outcome.name != "c";
+        EXPECT_EQ(outcome.outcome, written ? CreateOutcome::Moved : CreateOutcome::Error) << outcome.name;
+        EXPECT_EQ(outcome.newAddress, std::optional<std::uint32_t>(0x1100)) << outcome.name;
+    }
 }
 
 TEST_F(CreateDefinitions, SameAddressCopyThatFailsIsReported) {
     WriteTable(u8"a");
     WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1000, kTableBytes}}));
+    // The new folder is built aside, so nothing in an earlier one can stand in the copy's way: the source
+    // goes missing after loading instead.
     Load(dir.Cp932(u8"old"));
     std::filesystem::remove(dir.Native(u8"old/a.ini"));
 
     EXPECT_FALSE(engine.CreateDefinitions());
 
     auto log = TableLog();
-    ASSERT_EQ(log.size(), 8u);
-    EXPECT_EQ(log[5], Sj(u8"　") + OldFile("a.ini") + Sj(u8"のコピーに失敗しました"));
+    ASSERT_EQ(log.size(), 7u);
+    EXPECT_EQ(log[5], Sj(u8"　") + OldFile("a.ini") +
+                          Sj(u8"は読み込んだ後に変更されたため、コピーしません。もう一度実行してください"));
     EXPECT_EQ(log[6], "");
-    EXPECT_EQ(log[7], Sj(u8"1個のファイルを書き込めませんでした"));
+    EXPECT_EQ(channels.log.back(), Sj(u8"1個のファイルを書き込めませんでした"));
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/a.ini")));
 }
 
@@ -451,8 +632,9 @@ TEST_F(CreateDefinitions, NameListsOfAnyLetterCaseAreCopiedAndAFolderIsAFailure)
     EXPECT_FALSE(Run()) << "the folder named like a name list is a copy that failed";
 
     const std::vector<std::string> copyLines(channels.log.begin() + 2, channels.log.begin() + 4);
-    EXPECT_EQ(copyLines, (std::vector<std::string>{Sj(u8"コピー成功: ") + OutputFile("UPPER.IDN") + "\n",
-                                                   Sj(u8"コピー失敗: ") + OldFile("sub.idn") + "\n"}));
+    EXPECT_EQ(copyLines,
+              (std::vector<std::string>{Sj(u8"コピー成功: ") + OutputFile("UPPER.IDN") + "\n",
+                                        Sj(u8"コピー失敗: ") + OldFile("sub.idn") + Sj(u8"（フォルダです）") + "\n"}));
     EXPECT_EQ(ReadOutput(u8"UPPER.IDN"), "u\r\n");
     EXPECT_EQ(channels.log.at(4), "");
     EXPECT_EQ(channels.log.back(), Sj(u8"1個のファイルを書き込めませんでした"));
@@ -474,10 +656,11 @@ TEST_F(CreateDefinitions, FolderWithoutDefinitionFilesGoesStraightToTheNotice) {
 
     EXPECT_TRUE(Run());
 
-    EXPECT_EQ(channels.log,
-              (std::vector<std::string>{Output() + Sj(u8"フォルダを作成"), Sj(u8"--- idnファイルの複製 ---"),
-                                        Sj(u8"コピー成功: ") + OutputFile("a.idn") + "\n", "",
-                                        Sj(u8"--- iniファイル作成開始 ---")}));
+    EXPECT_EQ(channels.log, (std::vector<std::string>{
+                                Output() + Sj(u8"フォルダを作成"), Sj(u8"--- idnファイルの複製 ---"),
+                                Sj(u8"コピー成功: ") + OutputFile("a.idn") + "\n", "",
+                                Sj(u8"--- iniファイル作成開始 ---"), Sj(u8"--- 結果 ---"),
+                                Sj(u8"移動 0　同アドレス 0　似たデータ 0　見つからず 0　エラー 0"), Sj(u8"要確認 0")}));
     EXPECT_EQ(channels.questions, (std::vector<std::string>{kCreateQuestion, kFinished}));
 }
 

@@ -26,6 +26,8 @@ namespace dovra::test {
 namespace {
 
 using Lines = std::vector<std::string>;
+// What the system says of a full disk, appended to every failure line.
+const std::string kNoSpace = Sj(u8"（ディスクの空き容量が足りません）");
 
 // A 64 KiB file system mounted on `folder` for the object's life.
 class SmallFileSystem {
@@ -126,7 +128,7 @@ TEST_F(DiskFull, RewriteOutputThatDoesNotFitIsReportedAndLeftOut) {
     EXPECT_FALSE(engine.Rewrite());
 
     const std::string failure =
-        Sj(u8"新バイナリファイルの出力に失敗しました: ") + dir.Cp932(u8"small/new.bin") + ".new";
+        Sj(u8"新バイナリファイルの出力に失敗しました: ") + dir.Cp932(u8"small/new.bin") + ".new" + kNoSpace;
     EXPECT_EQ(channels.questions.back(), failure);
     EXPECT_EQ(channels.log.back(), failure);
     EXPECT_EQ(disk.Names(dir.Native(u8"small")), (std::set<std::string>{"filler", "new.bin"}));
@@ -157,8 +159,8 @@ TEST_F(DiskFull, CreateReportsEveryFileThatCannotBeWrittenAndLeavesNoneHalfWritt
     const Lines expected = {
         output + Sj(u8"フォルダを作成"),
         Sj(u8"--- idnファイルの複製 ---"),
-        Sj(u8"コピー失敗: ") + JoinPath(old, "a.idn") + "\n",
-        Sj(u8"コピー失敗: ") + JoinPath(old, "b.idn") + "\n",
+        Sj(u8"コピー失敗: ") + JoinPath(old, "a.idn") + kNoSpace + "\n",
+        Sj(u8"コピー失敗: ") + JoinPath(old, "b.idn") + kNoSpace + "\n",
         "",
         Sj(u8"--- iniファイル作成開始 ---"),
         "a",
@@ -166,15 +168,18 @@ TEST_F(DiskFull, CreateReportsEveryFileThatCannotBeWrittenAndLeavesNoneHalfWritt
         Sj(u8"　Size: 8"),
         Sj(u8"　00000020にデータ発見。"),
         Sj(u8"　アドレスを16ずつ書き換え"),
-        Sj(u8"　") + JoinPath(output, "a.ini") + Sj(u8"の書き込みに失敗しました"),
+        Sj(u8"　") + JoinPath(output, "a.ini") + Sj(u8"の書き込みに失敗しました") + kNoSpace,
         "",
         "b",
         Sj(u8"　ADDR: 00000030"),
         Sj(u8"　Size: 1"),
         Sj(u8"　00000030にデータ発見。"),
         Sj(u8"　同アドレスのため更新不要。ファイルをコピーします。"),
-        Sj(u8"　") + JoinPath(old, "b.ini") + Sj(u8"のコピーに失敗しました"),
+        Sj(u8"　") + JoinPath(old, "b.ini") + Sj(u8"のコピーに失敗しました") + kNoSpace,
         "",
+        Sj(u8"--- 結果 ---"),
+        Sj(u8"移動 0　同アドレス 0　似たデータ 0　見つからず 0　エラー 2"),
+        Sj(u8"要確認 0"),
         Sj(u8"4個のファイルを書き込めませんでした"),
     };
     EXPECT_EQ(channels.log, expected);

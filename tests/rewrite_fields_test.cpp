@@ -44,15 +44,16 @@ TEST_F(RewriteFields, DifferingFieldsAreWrittenWithOneLineEach) {
               Image(0x40, 0x20, oldRecords));
 }
 
-TEST_F(RewriteFields, LayoutsThatDoNotCoverTheOldTableGiveOneByteFieldsWithEmptyNames) {
-    // The old record size divides the positions. Old records of 2 bytes against new ones of 4: the second
-    // record has no name in the new list, and offset 1 has no line in the new definition file.
+TEST_F(RewriteFields, ARecordSizeThatChangedIsWalkedAsTheNewLayoutNamesIt) {
+    // Old records of 2 bytes against new ones of 4: the walk counts the new layout's records, so the one
+    // record "only" covers all four bytes, and W names offset 0 alone.
     WriteTable(u8"old", u8"narrow", DefinitionLine(0x00, "X", "1", "2"), "r0\nr1\n");
     WriteTable(u8"new", u8"narrow", DefinitionLine(0x10, "W", "1", "4"), "only\n");
-    // Old records of 4 bytes against new ones of 2: offsets 2 and 3 have neither a line nor a field name.
+    // Old records of 4 bytes against new ones of 2: two new records p and q, each with V at offset 0 and
+    // a 2-byte field at offset 1 that would reach into the next record without its own line.
     WriteTable(u8"old", u8"wide", DefinitionLine(0x04, "X", "1", "4"), "r0\n");
-    WriteTable(u8"new", u8"wide", DefinitionLine(0x18, "V", "1", "2"), "p\nq\n");
-    // Wide fields that would reach past the region's end are taken byte by byte.
+    WriteTable(u8"new", u8"wide", DefinitionLine(0x18, "V", "1", "2") + DefinitionLine(0x19, "S", "1"), "p\nq\n");
+    // Wide fields that would reach past the region's end are taken byte by byte; record sizes agree here.
     WriteTable(u8"old", u8"tail", DefinitionLine(0x08, "X", "1", "3"), "r0\n");
     WriteTable(u8"new", u8"tail",
                DefinitionLine(0x20, "A", "1", "3") + DefinitionLine(0x21, "B", "4") + DefinitionLine(0x22, "C", "2"),
@@ -62,10 +63,11 @@ TEST_F(RewriteFields, LayoutsThatDoNotCoverTheOldTableGiveOneByteFieldsWithEmpty
     EXPECT_EQ(channels.log, (Lines{"narrow",
                                    Sj(u8"　ADDR:00000000 -> 00000010"),
                                    Sj(u8"　size:4 -> 4"),
+                                   Sj(u8"　レコードサイズが2から4に変わったため、更新後の定義で項目を数えます"),
                                    Sj(u8"　[00000010]:only\nのWを書き換え 00 -> 01"),
                                    Sj(u8"　[00000011]:only\nのを書き換え 00 -> 02"),
-                                   Sj(u8"　[00000012]:のWを書き換え 00 -> 03"),
-                                   Sj(u8"　[00000013]:のを書き換え 00 -> 04"),
+                                   Sj(u8"　[00000012]:only\nのを書き換え 00 -> 03"),
+                                   Sj(u8"　[00000013]:only\nのを書き換え 00 -> 04"),
                                    "",
                                    "tail",
                                    Sj(u8"　ADDR:00000008 -> 00000020"),
@@ -77,10 +79,11 @@ TEST_F(RewriteFields, LayoutsThatDoNotCoverTheOldTableGiveOneByteFieldsWithEmpty
                                    "wide",
                                    Sj(u8"　ADDR:00000004 -> 00000018"),
                                    Sj(u8"　size:4 -> 4"),
+                                   Sj(u8"　レコードサイズが4から2に変わったため、更新後の定義で項目を数えます"),
                                    Sj(u8"　[00000018]:p\nのVを書き換え 00 -> 05"),
-                                   Sj(u8"　[00000019]:p\nのを書き換え 00 -> 06"),
-                                   Sj(u8"　[0000001A]:p\nのを書き換え 00 -> 07"),
-                                   Sj(u8"　[0000001B]:p\nのを書き換え 00 -> 08"),
+                                   Sj(u8"　[00000019]:p\nのSを書き換え 00 -> 06"),
+                                   Sj(u8"　[0000001A]:q\nのVを書き換え 00 -> 07"),
+                                   Sj(u8"　[0000001B]:q\nのSを書き換え 00 -> 08"),
                                    "",
                                    OutputNotice()}));
     std::string expected = Image(0x24);

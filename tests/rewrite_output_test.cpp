@@ -61,8 +61,9 @@ TEST_F(RewriteOutput, AFailedWriteIsReportedAndLeavesNoFileBehind) {
     Load();
     EXPECT_FALSE(engine.Rewrite());
 
-    EXPECT_EQ(channels.questions.back(), FailureNotice());
-    EXPECT_EQ(channels.log.back(), FailureNotice());
+    // The reason the system gave comes with the line.
+    EXPECT_EQ(channels.questions.back(), FailureNotice() + Sj(u8"（フォルダです）"));
+    EXPECT_EQ(channels.log.back(), FailureNotice() + Sj(u8"（フォルダです）"));
     for (const auto& said : {channels.questions, channels.log}) {
         EXPECT_EQ(std::count(said.begin(), said.end(), OutputNotice()), 0);
     }

@@ -131,6 +131,7 @@ TEST_F(RewriteTables, DifferentSizesCopyOnlyTheBytesBothRegionsHold) {
 }
 
 TEST_F(RewriteTables, WithoutOldTablesOnlyTheOutputIsWritten) {
+    std::filesystem::create_directories(dir.Native(u8"old"));
     WriteTable(u8"new", u8"A", DefinitionLine(0x00, "X", "1", "4"), "one\n");
     EXPECT_TRUE(Run(Image(0x10), Image(0x10, 0, "\x01")));
     EXPECT_EQ(channels.log, Lines{OutputNotice()});

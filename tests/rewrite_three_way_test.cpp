@@ -186,6 +186,28 @@ TEST_F(ThreeWayRewrite, DifferingSizesWalkTheRecordsBothHaveWhenRecordsMatch) {
     EXPECT_EQ(Output(), expected);
 }
 
+TEST_F(ThreeWayRewrite, ARecordSizeThatChangedIsWalkedAsTheNewLayoutNamesIt) {
+    // Old records of 2 bytes (two of them) against one new record of 4 with a 2-byte MP at offset 2: the
+    // user's change at bytes 2 and 3 is MP of the one record, not offset 0 of a second record.
+    WriteTable(u8"old", u8"T", DefinitionLine(0x00, "X", "1", "2"), "r0\nr1\n");
+    WriteTable(u8"new", u8"T",
+               DefinitionLine(0x10, "W", "1", "4") + DefinitionLine(0x11, "x", "1") + DefinitionLine(0x12, "MP", "2") +
+                   DefinitionLine(0x13, "y", "1"),
+               "only\n");
+    std::string base = Image(0x10, 0, "\x01\x02\x03\x04"sv);
+    std::string user = Image(0x10, 0, "\x01\x02\x33\x44"sv);
+    std::string now = Image(0x20, 0x10, "\x01\x02\x03\x04"sv);
+    EXPECT_TRUE(RunWithBase(base, user, now));
+
+    EXPECT_EQ(channels.log, (Lines{"T", Sj(u8"　ADDR:00000000 -> 00000010"), Sj(u8"　size:4 -> 4"),
+                                   Sj(u8"　レコードサイズが2から4に変わったため、更新後の定義で項目を数えます"),
+                                   Sj(u8"　[00000012]:only\nのMPを書き換え 0403 -> 4433"), "", Summary(1, 1, 0, 0, 0),
+                                   OutputNotice()}));
+    std::string expected = now;
+    expected.replace(0x12, 2, "\x33\x44");
+    EXPECT_EQ(Output(), expected);
+}
+
 TEST_F(ThreeWayRewrite, ABaseThatIsNotTheOldBinaryIsRefusedBeforeAnythingIsWritten) {
     WriteTable(u8"old", u8"A", DefinitionLine(0x00, "X", "1", "4"), "a\n");
     WriteTable(u8"old", u8"B", DefinitionLine(0x04, "X", "1", "4"), "b\n");
@@ -220,7 +242,7 @@ TEST_F(ThreeWayRewrite, ABaseThatIsNotTheOldBinaryIsRefusedBeforeAnythingIsWritt
 
     // A missing file gives the load's own message; the front end adds the one naming the file.
     EXPECT_FALSE(engine.LoadBaseBinary(dir.Cp932(u8"missing.bin")));
-    EXPECT_EQ(channels.messages, Lines{Sj(u8"ファイルを開けませんでした。")});
+    EXPECT_EQ(channels.messages, Lines{Sj(u8"ファイルを開けませんでした。（見つかりません）")});
     EXPECT_FALSE(engine.BaseImage().IsLoaded());
     EXPECT_EQ(engine.BaseBinaryPath(), dir.Cp932(u8"missing.bin"));
 }

@@ -4,6 +4,7 @@
 #include <fmt/printf.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ namespace {
 using test::Sj;
 using test::TempDir;
 using test::WriteBytes;
+
+// A name list that is not there, as the message says it.
+const std::string kNameListMissing = std::string(text::kNameListOpenFailed) + Sj(u8"（見つかりません）");
 
 class SettingsLoadingTest : public ::testing::Test {
 protected:
@@ -89,9 +93,8 @@ TEST_F(MixedFolderTest, OldSetKeepsEveryReadableTableAndReportsTheBrokenOnes) {
     EXPECT_EQ(old.at("UPPER").tableSize, 3u);
     EXPECT_EQ(old.at(Sj(u8"表")).tableSize, 2u);
 
-    EXPECT_EQ(channels.messages,
-              (std::vector<std::string>{ParseFailed(u8"defs/bad.ini"), ParseFailed(u8"defs/empty.ini"),
-                                        text::kNameListOpenFailed}));
+    EXPECT_EQ(channels.messages, (std::vector<std::string>{ParseFailed(u8"defs/bad.ini"),
+                                                           ParseFailed(u8"defs/empty.ini"), kNameListMissing}));
     EXPECT_EQ(engine.OldFolder(), Folder());
 }
 
@@ -110,7 +113,7 @@ TEST_F(MixedFolderTest, NewSetKeepsOnlyTablesThatLoadedWhole) {
 
     EXPECT_EQ(channels.messages,
               (std::vector<std::string>{ParseFailed(u8"defs/bad.ini"), ParseFailed(u8"defs/empty.ini"),
-                                        text::kNameListOpenFailed, ParseFailed(u8"defs/nolist.ini")}));
+                                        kNameListMissing, ParseFailed(u8"defs/nolist.ini")}));
     EXPECT_EQ(engine.NewFolder(), Folder());
 }
 
@@ -160,24 +163,31 @@ TEST_F(SettingsLoadingTest, EachLoadReplacesTheWholeSet) {
     engine.LoadNewSettings(dir.Cp932(u8"B"));
     EXPECT_EQ(Keys(engine.NewSummaries()), (std::vector<std::string>{"R"}));
     EXPECT_EQ(Keys(engine.NewRecordNames()), (std::vector<std::string>{"R"}));
-    EXPECT_EQ(channels.messages, (std::vector<std::string>{text::kNameListOpenFailed, ParseFailed(u8"B/Q.ini")}));
+    EXPECT_EQ(channels.messages, (std::vector<std::string>{kNameListMissing, ParseFailed(u8"B/Q.ini")}));
 }
 
-TEST_F(SettingsLoadingTest, MissingOrEmptyFolderGivesEmptySetsWithoutMessages) {
+TEST_F(SettingsLoadingTest, MissingFolderOrFileIsNamedAndEmptyFolderIsNot) {
     WriteTable(u8"A", u8"P", 0x10, 1);
-    engine.LoadOldSettings(dir.Cp932(u8"A"));
-    engine.LoadNewSettings(dir.Cp932(u8"A"));
+    WriteBytes(dir.Native(u8"file"), "10,P,,1,\n");
     std::filesystem::create_directory(dir.Native(u8"empty"));
-    for (const auto* folder : {u8"missing", u8"empty"}) {
-        engine.LoadOldSettings(dir.Cp932(folder));
-        engine.LoadNewSettings(dir.Cp932(folder));
+    for (const auto* folder : {u8"missing", u8"file", u8"empty"}) {
+        engine.LoadOldSettings(dir.Cp932(u8"A"));
+        engine.LoadNewSettings(dir.Cp932(u8"A"));
+        channels.messages.clear();
+        const bool there = std::u8string_view(folder) == u8"empty";
+        EXPECT_EQ(engine.LoadOldSettings(dir.Cp932(folder)), there) << dir.Cp932(folder);
+        EXPECT_EQ(engine.LoadNewSettings(dir.Cp932(folder)), there) << dir.Cp932(folder);
+        // The sets are emptied either way: nothing of the previous folder may be used by mistake.
         EXPECT_TRUE(engine.OldSummaries().empty());
         EXPECT_TRUE(engine.NewSummaries().empty());
         EXPECT_TRUE(engine.NewTables().empty());
         EXPECT_TRUE(engine.NewRecordNames().empty());
         EXPECT_EQ(engine.OldFolder(), dir.Cp932(folder));
+        const std::string notFound = dir.Cp932(folder) + Sj(u8"フォルダが見つかりません");
+        const std::vector<std::string> expected =
+            there ? std::vector<std::string>() : std::vector<std::string>(2, notFound);
+        EXPECT_EQ(channels.messages, expected);
     }
-    EXPECT_TRUE(channels.messages.empty());
 }
 
 TEST_F(SettingsLoadingTest, FolderPathIsKeptExactlyAsGiven) {
@@ -186,6 +196,37 @@ TEST_F(SettingsLoadingTest, FolderPathIsKeptExactlyAsGiven) {
     engine.LoadOldSettings(withSeparator);
     EXPECT_EQ(engine.OldFolder(), withSeparator);
     EXPECT_EQ(Keys(engine.OldSummaries()), (std::vector<std::string>{"P"}));
+}
+
+// Every table's name list is looked up by name; with capitals ("T.INI" beside "T.IDN") the exact name
+// is never there. A lookup that scanned the folder for each table made a load grow with the square of the table
+// count; the folder is read once, so both letter cases cost about the same.
+TEST_F(SettingsLoadingTest, CapitalExtensionsLoadAboutAsFastAsLowerCase) {
+    constexpr int kTables = 500;
+    for (int i = 0; i < kTables; ++i) {
+        const std::string name = fmt::format("t{:04d}", i);
+        WriteBytes(dir.Path() / "lower" / (name + ".ini"), "10,a,4,,\n");
+        WriteBytes(dir.Path() / "lower" / (name + ".idn"), "r\n");
+        WriteBytes(dir.Path() / "upper" / (name + ".INI"), "10,a,4,,\n");
+        WriteBytes(dir.Path() / "upper" / (name + ".IDN"), "r\n");
+    }
+    // The best of a few runs, so that a busy machine does not decide.
+    const auto bestSeconds = [&](std::u8string_view folder) {
+        double best = 1e9;
+        for (int run = 0; run < 3; ++run) {
+            const auto start = std::chrono::steady_clock::now();
+            engine.LoadOldSettings(dir.Cp932(folder));
+            engine.LoadNewSettings(dir.Cp932(folder));
+            best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+        return best;
+    };
+    const double lower = bestSeconds(u8"lower");
+    const double upper = bestSeconds(u8"upper");
+    // Every table found its one-line name list, whatever the letter case.
+    ASSERT_EQ(engine.NewSummaries().size(), static_cast<std::size_t>(kTables));
+    EXPECT_EQ(engine.NewSummaries().at("t0000").tableSize, 4u);
+    EXPECT_LT(upper, 5 * lower + 0.05) << "lower case " << lower << " s, capitals " << upper << " s";
 }
 
 TEST(SortedTableNames, AscendingByteOrder) {

@@ -1,11 +1,13 @@
 #include "ui/dovra_updater_app.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
+#include "ui/dialog_texts.h"
 #include "ui/dovra_updater_dlg.h"
 #include "ui/japanese_font.h"
 
@@ -15,6 +17,7 @@ int CDovraUpdaterApp::Run(int argc, char** argv) {
     QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication application(argc, argv);
     ApplyLook(application);
+    ParseCommandLine(application);
 
     // The dialog, and with it the engine and both binary images, lives exactly as long as the window.
     CDovraUpdaterDlg dialog;
@@ -25,7 +28,7 @@ int CDovraUpdaterApp::Run(int argc, char** argv) {
 
 void CDovraUpdaterApp::ApplyLook(QApplication& application) {
     application.setApplicationName(QStringLiteral("DovraUpdater"));
-    application.setApplicationVersion(QStringLiteral("1.0"));
+    application.setApplicationVersion(QStringLiteral(DOVRA_VERSION));
     application.setFont(dovra::JapaneseUiFont());
 
     // Qt's own texts (the message boxes' "Cancel", the pickers) in Japanese like the rest of the window,
@@ -40,4 +43,14 @@ void CDovraUpdaterApp::ApplyLook(QApplication& application) {
             return;
         }
     }
+}
+
+void CDovraUpdaterApp::ParseCommandLine(const QApplication& application) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(dovra::ui_text::kCommandLineDescription));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    // --help and --version answer and end the program, an unknown option is refused with its name (on
+    // Windows, where the program has no console, in a message box); Qt's own options are already taken.
+    parser.process(application);
 }

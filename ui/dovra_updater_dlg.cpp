@@ -11,6 +11,7 @@
 #include "ui/dialog_resources.h"
 #include "ui/dialog_texts.h"
 #include "ui/drop_edit.h"
+#include "ui/log_pane_menu.h"
 #include "ui/message_boxes.h"
 #include "ui_dovra_updater_dlg.h"
 
@@ -48,6 +49,8 @@ CDovraUpdaterDlg::CDovraUpdaterDlg(QWidget* parent)
     m_newBinaryEdit = m_ui->newBinaryEdit;
     m_logEdit = m_ui->logEdit;
     m_logPane = std::make_unique<dovra::LogPane>(*m_logEdit);
+    // Saving and copying the whole log from its context menu; a child of the dialog, found by its name.
+    new dovra::LogPaneMenu(*m_logEdit, this);
 
     // A caption with a close box and a sizing border, no minimise or maximise box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -116,8 +119,10 @@ void CDovraUpdaterDlg::OnRewriteClicked() {
     }
     const auto& [oldFolder, newFolder, oldBinary, newBinary, baseBinary] = *paths;
     dovra::LogPane::Batch logBatch(*m_logPane);
-    m_updater.LoadOldSettings(oldFolder);
-    m_updater.LoadNewSettings(newFolder);
+    // A settings folder that is not there has been named in a message box; nothing runs on it.
+    if (!m_updater.LoadOldSettings(oldFolder) || !m_updater.LoadNewSettings(newFolder)) {
+        return;
+    }
     if (!m_updater.LoadOldBinary(oldBinary)) {
         ShowEngineMessage(dovra::text::kOldBinaryLoadFailed);
         return;
@@ -153,7 +158,9 @@ void CDovraUpdaterDlg::OnCreateClicked() {
     }
     const auto& [oldFolder, oldBinary, newBinary] = *paths;
     dovra::LogPane::Batch logBatch(*m_logPane);
-    m_updater.LoadOldSettings(oldFolder);
+    if (!m_updater.LoadOldSettings(oldFolder)) {
+        return;
+    }
     if (!m_updater.LoadOldBinary(oldBinary)) {
         ShowEngineMessage(dovra::text::kOldBinaryLoadFailed);
         return;

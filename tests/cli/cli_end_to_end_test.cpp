@@ -88,7 +88,10 @@ std::string CreateLog(const std::string& oldFolder = "settings") {
            "　ADDR: 00000060\n"
            "　Size: 12\n"
            "　一致するデータが見つかりませんでした。\n"
-           "\n";
+           "\n"
+           "--- 結果 ---\n"
+           "移動 2　同アドレス 1　似たデータ 0　見つからず 1　エラー 0\n"
+           "要確認 0\n";
 }
 
 // The rewrite's log blocks for the sample, with the item and the character questions answered as given.
@@ -176,6 +179,55 @@ TEST_F(CliEndToEnd, CreateWithYesWritesTheNewSettingsFolder) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(Work() / "settings_NEW"), fs::directory_iterator()), 7);
     ExpectInputsUntouched();
+}
+
+// Bytes that occur once, so every table's neighbourhood can be told from any other place.
+std::string Noise(std::size_t size, std::uint32_t seed) {
+    std::string bytes(size, '\0');
+    std::uint32_t state = seed;
+    for (char& byte : bytes) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+TEST_F(CliEndToEnd, CreateWithYesAnswersBothQuestionsAboutDoubtfulPlaces) {
+    // A at 0x4000 and B at 0x8000, 64 bytes each; the new binary has 0x100 bytes in front holding a copy of
+    // A at 0x80, and two bytes of B changed.
+    fs::create_directories(Work() / "doubt");
+    for (const auto& [name, address] : {std::pair{"A", "4000"}, std::pair{"B", "8000"}}) {
+        WriteBytes(Work() / "doubt" / (std::string(name) + ".ini"), std::string(address) + ",HP,4,8,0,,,0,,,\r\n");
+        WriteBytes(Work() / "doubt" / (std::string(name) + ".idn"), "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n");
+    }
+    const std::string old = Noise(0x10000, 1);
+    std::string updated = Noise(0x100, 2) + old;
+    updated.replace(0x80, 64, old.substr(0x4000, 64));
+    updated[0x8105] = static_cast<char>(updated[0x8105] ^ 0x5A);
+    updated[0x8128] = static_cast<char>(updated[0x8128] ^ 0x3C);
+    WriteBytes(Work() / "doubt_old.bin", old);
+    WriteBytes(Work() / "doubt_new.bin", updated);
+
+    CliRun run = RunCli(Work(), {"create", "doubt", "doubt_old.bin", "doubt_new.bin", "--yes"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.err, kCreateQuestion + "y\n" +
+                           "1個のテーブルは同じデータが複数の場所にあり、最初の位置は前後のデータの移動と合いません。"
+                           "前後のデータに合う位置を使いますか？ [y/N] y\n"
+                           "1個のテーブルは完全に一致するデータがありませんが、似たデータが見つかりました。"
+                           "その位置に合わせて定義ファイルを作成しますか？ [y/N] y\n"
+                           "完了しました [y/N] y\n");
+    EXPECT_NE(
+        run.out.find("A\n　ADDR: 00004000\n　Size: 64\n　00004100にデータ発見。\n　※同じデータが2か所にあります。\n"),
+        std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("　一致するデータが見つかりませんでした。\n　00008100に似たデータがあります（一致率"),
+              std::string::npos)
+        << run.out;
+    EXPECT_TRUE(
+        run.out.ends_with("--- 結果 ---\n移動 1　同アドレス 0　似たデータ 1　見つからず 0　エラー 0\n要確認 1\n"))
+        << run.out;
+    EXPECT_EQ(Read(u8"doubt_NEW/A.ini"), "4100,HP,4,8,0,,,0,,,\n");
+    EXPECT_EQ(Read(u8"doubt_NEW/B.ini"), "8100,HP,4,8,0,,,0,,,\n");
 }
 
 TEST_F(CliEndToEnd, CreateReadsPipedAnswersAndEchoesThem) {
@@ -266,7 +318,7 @@ TEST_F(CliEndToEnd, ABaseThatDoesNotLoadOrIsNotTheOldBinaryStopsWithStatus1) {
     const std::string checkFile = "無改造の旧バイナリファイルとして正しいファイルを選んでいるか確かめてください。\n";
     const std::string loadFailed = "無改造の旧バイナリファイルの読み込みに失敗しました\n";
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"missing.bin", "ファイルを開けませんでした。\n" + loadFailed},
+        {"missing.bin", "ファイルを開けませんでした。（見つかりません）\n" + loadFailed},
         {"other.bin", "無改造の旧バイナリファイルが旧バイナリファイルと大きく違います（4個のテーブルのうち4個でデータの"
                       "半分を超える部分が違います）。" +
                           checkFile + loadFailed},
@@ -303,13 +355,13 @@ TEST_F(CliEndToEnd, SettingsFolderMessagesGoToStandardError) {
     CliRun run = RunCli(Work(), {"rewrite", "settings", "settings_NEW", "game_v1_edited.bin", "game_v2.bin", "--yes"});
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out, RewriteLog(true, true, kOutputWritten));
-    EXPECT_EQ(run.err, "IDNファイルを開けませんでした。\n"
+    EXPECT_EQ(run.err, "IDNファイルを開けませんでした。（見つかりません）\n"
                        "settings_NEW" +
                            kSep + "孤立.iniの解析に失敗しました\n" + kItemsQuestion + "y\n" + kCharactersQuestion +
                            "y\n" + kOutputWritten + " [y/N] y\n");
 }
 
-TEST_F(CliEndToEnd, ABinaryThatDoesNotLoadStopsTheCommandWithStatus1) {
+TEST_F(CliEndToEnd, AFolderOrBinaryThatDoesNotLoadStopsTheCommandWithStatus1) {
     struct Case {
         std::vector<std::string> arguments;
         std::string err;
@@ -317,14 +369,18 @@ TEST_F(CliEndToEnd, ABinaryThatDoesNotLoadStopsTheCommandWithStatus1) {
     WriteBytes(Work() / "empty.bin", "");
     const std::vector<Case> cases = {
         {{"create", "settings", "missing.bin", "game_v2.bin"},
-         "ファイルを開けませんでした。\n旧バイナリファイルの読み込みに失敗しました\n"},
+         "ファイルを開けませんでした。（見つかりません）\n旧バイナリファイルの読み込みに失敗しました\n"},
         {{"create", "settings", "game_v1.bin", "empty.bin", "--yes"},
          "ファイルサイズが0です。\n新バイナリファイルの読み込みに失敗しました\n"},
         // A folder is not a binary file; an empty path is one that cannot be opened.
         {{"rewrite", "settings", "settings", "settings", "game_v2.bin", "--yes"},
-         "ファイルを開けませんでした。\n旧バイナリファイルの読み込みに失敗しました\n"},
+         "ファイルを開けませんでした。（フォルダです）\n旧バイナリファイルの読み込みに失敗しました\n"},
         {{"rewrite", "settings", "settings", "game_v1.bin", "", "--yes"},
-         "ファイルを開けませんでした。\n新バイナリファイルの読み込みに失敗しました\n"},
+         "ファイルを開けませんでした。（見つかりません）\n新バイナリファイルの読み込みに失敗しました\n"},
+        // A settings folder that is not there (a typo, a file) is named; nothing is made for it.
+        {{"create", "settigns", "game_v1.bin", "game_v2.bin", "--yes"}, "settignsフォルダが見つかりません\n"},
+        {{"rewrite", "settings", "game_v1.bin", "game_v1.bin", "game_v2.bin", "--yes"},
+         "game_v1.binフォルダが見つかりません\n"},
     };
     for (const auto& c : cases) {
         CliRun run = RunCli(Work(), c.arguments, "y\ny\ny\n");
@@ -333,17 +389,71 @@ TEST_F(CliEndToEnd, ABinaryThatDoesNotLoadStopsTheCommandWithStatus1) {
         EXPECT_EQ(run.err, c.err) << c.arguments[2];
     }
     EXPECT_FALSE(fs::exists(Work() / "settings_NEW"));
+    EXPECT_FALSE(fs::exists(Work() / "settigns_NEW"));
     EXPECT_FALSE(fs::exists(Work() / "game_v2.bin.new"));
     EXPECT_FALSE(fs::exists(Work() / ".new"));
 }
 
+#ifndef _WIN32
+// Runs `shell` (sh) in the work folder with "$CLI" set to the program; gives the status the script
+// leaves in the file "status".
+int RunRawShell(const fs::path& work, const std::string& shell) {
+    const std::string command = "cd '" + work.string() + "' && CLI='" + DOVRA_CLI_PATH + "' sh -c '" + shell + "'";
+    std::system(command.c_str());
+    try {
+        return std::stoi(ReadBytes(work / "status"));
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+TEST_F(CliEndToEnd, ALogThatCannotBeWrittenEndsWithStatus4AndWholeOutputs) {
+    // A full disk, a closed standard output or error, a reader that quit before the log came (SIGPIPE
+    // left as the shell sets it). The command runs to its end: every output complete, status 4.
+    const std::string create = "\"$CLI\" create settings game_v1.bin game_v2.bin --yes";
+    const std::vector<std::string> scripts = {
+        create + " >/dev/full 2>err; echo $? >status",
+        create + " >&- 2>err; echo $? >status",
+        create + " >out 2>&-; echo $? >status",
+        "(sleep 0.3; " + create + " 2>err; echo $? >status) | true",
+    };
+    for (const auto& script : scripts) {
+        fs::remove_all(Work() / "settings_NEW");
+        EXPECT_EQ(RunRawShell(Work(), script), 4) << script;
+        EXPECT_EQ(Read(u8"settings_NEW/アイテム.ini"), kItemsShifted) << script;
+        EXPECT_EQ(Read(u8"settings_NEW/キャラクター.ini"), kCharactersShifted) << script;
+        EXPECT_EQ(Read(u8"settings_NEW/呪文.ini"), Example(u8"settings/呪文.ini")) << script;
+        EXPECT_EQ(std::distance(fs::directory_iterator(Work() / "settings_NEW"), fs::directory_iterator()), 7)
+            << script;
+        if (script.find("2>err") != std::string::npos) {
+            EXPECT_NE(Read(u8"err").find("ログまたはメッセージの一部を書き込めませんでした"), std::string::npos)
+                << script;
+        }
+    }
+    ExpectInputsUntouched();
+    // Help and version to a full disk: the same status.
+    EXPECT_EQ(RunRawShell(Work(), "\"$CLI\" --help >/dev/full; echo $? >status"), 4);
+}
+
+TEST_F(CliEndToEnd, AnEndlessAnswerLineIsNo) {
+    // Standard input from /dev/zero: one answer line without end. Read up to a bound, then no.
+    EXPECT_EQ(
+        RunRawShell(Work(), "\"$CLI\" create settings game_v1.bin game_v2.bin </dev/zero >out 2>err; echo $? >status"),
+        0);
+    EXPECT_EQ(Read(u8"err"), kCreateQuestion + "n\n");
+    EXPECT_FALSE(fs::exists(Work() / "settings_NEW"));
+}
+#endif
+
 TEST_F(CliEndToEnd, UsageErrorsExitWith2AndTouchNothing) {
-    const std::string usage = "使い方 / usage:\n"
-                              "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--yes]\n"
-                              "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY\n"
-                              "                            [--base UNMODIFIED_OLD_BINARY] [--yes]\n"
-                              "  dovra-updater-cli --help | --version\n"
-                              "詳しくは dovra-updater-cli --help / see dovra-updater-cli --help\n";
+    const std::string usage =
+        "使い方 / usage:\n"
+        "  dovra-updater-cli create  OLD_SETTINGS_DIR OLD_BINARY NEW_BINARY [--report FILE.json] "
+        "[--yes]\n"
+        "  dovra-updater-cli rewrite OLD_SETTINGS_DIR NEW_SETTINGS_DIR OLD_BINARY NEW_BINARY\n"
+        "                            [--base UNMODIFIED_OLD_BINARY] [--report FILE.json] [--yes]\n"
+        "  dovra-updater-cli --help | --version\n"
+        "詳しくは dovra-updater-cli --help / see dovra-updater-cli --help\n";
     CliRun none = RunCli(Work(), {});
     EXPECT_EQ(none.exitStatus, 2);
     EXPECT_EQ(none.out, "");
@@ -375,7 +485,7 @@ TEST_F(CliEndToEnd, AnOutputThatCannotBeWrittenExitsWith3) {
     fs::create_directory(Work() / "game_v2.bin.new");
     CliRun rewrite =
         RunCli(Work(), {"rewrite", "settings", "settings_NEW", "game_v1_edited.bin", "game_v2.bin", "--yes"});
-    const std::string failed = "新バイナリファイルの出力に失敗しました: game_v2.bin.new";
+    const std::string failed = "新バイナリファイルの出力に失敗しました: game_v2.bin.new（フォルダです）";
     EXPECT_EQ(rewrite.exitStatus, 3);
     EXPECT_EQ(rewrite.out, RewriteLog(true, true, failed));
     EXPECT_EQ(rewrite.err, kItemsQuestion + "y\n" + kCharactersQuestion + "y\n" + failed + " [y/N] y\n");
@@ -390,7 +500,7 @@ TEST_F(CliEndToEnd, AnOutputThatCannotBeWrittenExitsWith3) {
     }
     CliRun create = RunCli(Work(), {"create", "other", "game_v1.bin", "game_v2.bin", "--yes"});
     EXPECT_EQ(create.exitStatus, 3);
-    EXPECT_EQ(create.out, "other_NEWフォルダを作成できませんでした\n");
+    EXPECT_EQ(create.out, "other_NEWフォルダを作成できませんでした（同じ名前のファイルがあります）\n");
     EXPECT_EQ(create.err, kCreateQuestion + "y\n");
     EXPECT_EQ(Read(u8"other_NEW"), "not a folder");
 }

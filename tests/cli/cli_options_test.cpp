@@ -97,5 +97,26 @@ TEST(CliOptions, BaseTakesTheNextArgumentForRewriteOnly) {
               "--base は rewrite でのみ使えます / --base is for rewrite only");
 }
 
+TEST(CliOptions, ReportTakesTheNextArgumentForEitherCommand) {
+    CliOptions options = Parsed({"create", "--report", "--yes", "old", "old.bin", "new.bin"});
+    EXPECT_EQ(options.reportPath, "--yes"); // the path, not the option
+    EXPECT_FALSE(options.assumeYes);
+    EXPECT_EQ(options.paths.oldFolder, "old");
+    EXPECT_EQ(
+        Parsed({"rewrite", "old", "new", "old.bin", "new.bin", "--report=結果.json", "--base", "v1.bin"}).reportPath,
+        "結果.json");
+    EXPECT_EQ(Parsed({"create", "old", "old.bin", "new.bin"}).reportPath, "");
+    // After "--" it is a path like any other: one too many here.
+    EXPECT_EQ(Refused({"create", "old", "old.bin", "--", "new.bin", "--report"}),
+              "createにはパスが3個必要です (4個指定) / create takes 3 paths, 4 given");
+
+    EXPECT_EQ(Refused({"create", "old", "old.bin", "new.bin", "--report"}),
+              "--report にはパスが必要です / --report needs a path");
+    EXPECT_EQ(Refused({"create", "old", "old.bin", "new.bin", "--report="}),
+              "--report にはパスが必要です / --report needs a path");
+    EXPECT_EQ(Refused({"create", "--report", "a.json", "old", "old.bin", "new.bin", "--report=b.json"}),
+              "--report は1回だけ指定できます / --report may be given once");
+}
+
 } // namespace
 } // namespace dovra::cli

@@ -116,6 +116,74 @@ TEST(TerminalChannels, YesAnswersWithoutReading) {
     EXPECT_EQ(terminal.Unread(), "n\nn\n");
 }
 
+// A stream that takes no byte: a file opened for reading only.
+struct UnwritableStream {
+    UnwritableStream() : file(std::fopen(DOVRA_SOURCE_DIR "/CMakeLists.txt", "rb")) {}
+    ~UnwritableStream() {
+        if (file != nullptr) {
+            std::fclose(file);
+        }
+    }
+    UnwritableStream(const UnwritableStream&) = delete;
+    UnwritableStream& operator=(const UnwritableStream&) = delete;
+    std::FILE* file;
+};
+
+TEST(TerminalChannels, ALogThatCannotBeWrittenIsReportedNeverThrown) {
+    FakeTerminal terminal("y\n");
+    UnwritableStream unwritable;
+    ASSERT_NE(unwritable.file, nullptr);
+    TerminalStreams streams = terminal.Streams();
+    streams.out = unwritable.file;
+    TerminalChannels channels(streams, false);
+    channels.WriteLogLine(std::string(100000, 'x'));
+    channels.ShowMessage("box");
+    // Questions still reach standard error and read their answers.
+    EXPECT_TRUE(channels.Ask("A"));
+    EXPECT_FALSE(channels.Finish());
+    EXPECT_EQ(terminal.Err(), "box\nA [y/N] y\n");
+}
+
+TEST(TerminalChannels, AQuestionThatCannotBeShownIsNoWithoutReading) {
+    FakeTerminal terminal("y\ny\n");
+    UnwritableStream unwritable;
+    ASSERT_NE(unwritable.file, nullptr);
+    TerminalStreams streams = terminal.Streams();
+    streams.err = unwritable.file;
+    {
+        TerminalChannels channels(streams, false);
+        EXPECT_FALSE(channels.Ask("A"));
+        channels.WriteLogLine("log");
+        EXPECT_FALSE(channels.Finish());
+    }
+    EXPECT_EQ(terminal.Unread(), "y\ny\n");
+    EXPECT_EQ(terminal.Out(), "log\n");
+    // --yes needs no screen: the answer stands, the lost question still counts.
+    TerminalChannels assumeYes(streams, true);
+    EXPECT_TRUE(assumeYes.Ask("B"));
+    EXPECT_FALSE(assumeYes.Finish());
+    // A stream found closed at start counts as lost from the first line on.
+    FakeTerminal other;
+    TerminalStreams closed = other.Streams();
+    closed.outClosed = true;
+    TerminalChannels fromStart(closed, false);
+    fromStart.WriteLogLine("log");
+    EXPECT_FALSE(fromStart.Finish());
+    EXPECT_EQ(other.Out(), "");
+}
+
+TEST(TerminalChannels, AnswerLinesAreReadUpToABound) {
+    // A line past 4 KiB says no, and reading stops at the bound, wherever the line would end.
+    FakeTerminal terminal("y" + std::string(5000, 'e') + "s\ny\n");
+    TerminalChannels channels(terminal.Streams(), false);
+    EXPECT_FALSE(channels.Ask("A"));
+    EXPECT_EQ(terminal.Unread(), std::string(5000 - 4095, 'e') + "s\ny\n");
+    FakeTerminal exact(std::string(4095, ' ').insert(0, "y") + "\ny\n");
+    TerminalChannels bounded(exact.Streams(), false);
+    EXPECT_FALSE(bounded.Ask("A")); // 4096 bytes that are not "y"
+    EXPECT_TRUE(bounded.Ask("B"));
+}
+
 TEST(TerminalChannels, AttachRoutesAllThreeEngineChannels) {
     FakeTerminal terminal("y\n");
     {

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QInputMethodEvent>
@@ -22,7 +23,8 @@ using dovra::test::Sj;
 
 namespace {
 
-const QString kCannotOpen = QStringLiteral("ファイルを開けませんでした。");
+// Every binary these tests fail to open is missing, which the message says.
+const QString kCannotOpenMissing = QStringLiteral("ファイルを開けませんでした。（見つかりません）");
 const QString kOldFailed = QStringLiteral("旧バイナリファイルの読み込みに失敗しました");
 const QString kNewFailed = QStringLiteral("新バイナリファイルの読み込みに失敗しました");
 const QString kBaseFailed = QStringLiteral("無改造の旧バイナリファイルの読み込みに失敗しました");
@@ -172,10 +174,12 @@ void DovraUpdaterDlgTest::typedPathsReachTheEngineAsCodePage932() {
         QCOMPARE(field->text(), base + QLatin1Char('/') + leaf);
     }
 
+    // The folders exist, the files do not: the old binary's load fails, after both folders were taken as
+    // typed.
+    QVERIFY(QDir(base).mkdir(QStringLiteral("旧設定")) && QDir(base).mkdir(QStringLiteral("新設定")));
     ModalScript boxes;
     Button(dialog, "rewriteButton")->click();
-    // The files do not exist: the old binary's load fails, after both folders were taken as typed.
-    QCOMPARE(boxes.Texts(), (QStringList{kCannotOpen, kOldFailed}));
+    QCOMPARE(boxes.Texts(), (QStringList{kCannotOpenMissing, kOldFailed}));
     QCOMPARE(dialog.Updater().OldFolder(), Sj(base + QStringLiteral("/旧設定")));
     QCOMPARE(dialog.Updater().NewFolder(), Sj(base + QStringLiteral("/新設定")));
     QCOMPARE(dialog.Updater().OldBinaryPath(), Sj(base + QStringLiteral("/旧.bin")));
@@ -262,7 +266,7 @@ void DovraUpdaterDlgTest::rewriteStopsAtAnOldBinaryThatFails() {
 
     ModalScript boxes;
     Button(dialog, "rewriteButton")->click();
-    QCOMPARE(boxes.Texts(), (QStringList{kCannotOpen, kOldFailed}));
+    QCOMPARE(boxes.Texts(), (QStringList{kCannotOpenMissing, kOldFailed}));
     for (const auto& box : boxes.seen) {
         QCOMPARE(box.title, QStringLiteral("DovraUpdater"));
         QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
@@ -354,7 +358,7 @@ void DovraUpdaterDlgTest::rewriteStopsAtABaseBinaryThatFails() {
     CDovraUpdaterDlg dialog;
     FillRewritePaths(dialog, files);
     const QList<std::pair<QString, QString>> cases = {
-        {QStringLiteral("無い.bin"), kCannotOpen},
+        {QStringLiteral("無い.bin"), kCannotOpenMissing},
         {QStringLiteral("short.bin"),
          QStringLiteral("表のデータ（00000000から2 Byte）が無改造の旧バイナリファイルに収まりません。"
                         "無改造の旧バイナリファイルとして正しいファイルを選んでいるか確かめてください。")},
@@ -409,7 +413,7 @@ void DovraUpdaterDlgTest::createStopsAtABinaryThatFails() {
         Field(dialog, "newBinaryEdit")->setText(files.Path(QStringLiteral("新.bin")));
         ModalScript boxes;
         Button(dialog, "createButton")->click();
-        QCOMPARE(boxes.Texts(), (QStringList{kCannotOpen, kOldFailed}));
+        QCOMPARE(boxes.Texts(), (QStringList{kCannotOpenMissing, kOldFailed}));
         QCOMPARE(dialog.Updater().NewBinaryPath(), std::string());
     }
     {
@@ -417,7 +421,7 @@ void DovraUpdaterDlgTest::createStopsAtABinaryThatFails() {
         Field(dialog, "newBinaryEdit")->setText(files.Path(QStringLiteral("無い.bin")));
         ModalScript boxes;
         Button(dialog, "createButton")->click();
-        QCOMPARE(boxes.Texts(), (QStringList{kCannotOpen, kNewFailed}));
+        QCOMPARE(boxes.Texts(), (QStringList{kCannotOpenMissing, kNewFailed}));
         QVERIFY(dialog.Updater().OldImage().IsLoaded());
     }
     QCOMPARE(LogEdit(dialog)->toPlainText(), QString());
@@ -455,7 +459,7 @@ void DovraUpdaterDlgTest::enterRunsTheRewriteAndKeepsTheWindow() {
         ModalScript boxes;
         // Every field is empty, so the rewrite ends at the old binary file: that is how we know it ran.
         QTest::keyClick(field, Qt::Key_Return);
-        QCOMPARE(boxes.Texts(), (QStringList{kCannotOpen, kOldFailed}));
+        QCOMPARE(boxes.Texts(), (QStringList{kCannotOpenMissing, kOldFailed}));
         QVERIFY(dialog.isVisible());
     }
     // Ctrl+Enter breaks a line in the log pane and runs nothing.

@@ -1,0 +1,153 @@
+#include "locate/similarity.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace dovra::detail {
+namespace {
+
+// A value is filler when it is more than one byte in this many of the image.
+constexpr std::uint64_t kFillerShare = 16;
+constexpr std::size_t kProfileStride = 61;
+// Window places are ranked on the table's first bytes; only the best is scored in full.
+constexpr std::size_t kRankingBytes = 1024;
+
+struct Agreement {
+    std::uint32_t informative = 0;
+    std::uint32_t agreeing = 0;
+};
+
+Agreement Agree(std::span<const std::uint8_t> table, const std::uint8_t* place, std::size_t length,
+                const FillerBytes& filler) {
+    Agreement agreement;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (!filler.IsFiller(table[i])) {
+            ++agreement.informative;
+            agreement.agreeing += place[i] == table[i] ? 1 : 0;
+        }
+    }
+    return agreement;
+}
+
+std::uint32_t Word(const std::uint8_t* bytes) {
+    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+           std::uint32_t{bytes[3]} << 24;
+}
+
+// Small numbers (counts, ids, flags, and zeros where a few bytes stood) change by equal amounts by chance;
+// a pointer is a large number.
+bool LooksLikePointer(std::uint32_t word) {
+    return word >= 0x10000u;
+}
+
+// Pointers into the binary change by the distance the bytes they point to moved: in a table of pointers
+// every pointer to one region changes by the same amount. Words (little-endian, at one of the four
+// phases) that differ by the amount most of them share count as agreeing, when enough of the words that
+// differ share it that it is no coincidence. Returns the informative bytes of those words that differ from the old
+// ones.
+std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::uint8_t* place,
+                                const FillerBytes& filler) {
+    std::uint32_t best = 0;
+    std::vector<std::uint32_t> deltas;
+    for (std::size_t phase = 0; phase < 4 && phase + 4 <= table.size(); ++phase) {
+        deltas.clear();
+        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
+            const std::uint32_t before = Word(table.data() + at);
+            const std::uint32_t after = Word(place + at);
+            if (before != after && LooksLikePointer(before) && LooksLikePointer(after)) {
+                deltas.push_back(after - before);
+            }
+        }
+        std::sort(deltas.begin(), deltas.end());
+        std::uint32_t delta = 0;
+        std::size_t shared = 0;
+        for (std::size_t i = 0; i < deltas.size();) {
+            std::size_t j = i + 1;
+            while (j < deltas.size() && deltas[j] == deltas[i]) {
+                ++j;
+            }
+            if (j - i > shared) {
+                shared = j - i;
+                delta = deltas[i];
+            }
+            i = j;
+        }
+        if (shared < kMinimumMovedPointers || shared * kMovedPointerShare < deltas.size()) {
+            continue;
+        }
+        std::uint32_t bytes = 0;
+        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
+            const std::uint32_t before = Word(table.data() + at);
+            const std::uint32_t after = Word(place + at);
+            if (after != before && after - before == delta && LooksLikePointer(before) && LooksLikePointer(after)) {
+                for (std::size_t k = at; k < at + 4; ++k) {
+                    bytes += !filler.IsFiller(table[k]) && place[k] != table[k] ? 1 : 0;
+                }
+            }
+        }
+        best = std::max(best, bytes);
+    }
+    return best;
+}
+
+} // namespace
+
+FillerBytes::FillerBytes(std::span<const std::uint8_t> image) {
+    std::array<std::uint64_t, 256> counts{};
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < image.size(); i += kProfileStride) {
+        ++counts[image[i]];
+        ++total;
+    }
+    for (std::size_t value = 0; value < 256; ++value) {
+        m_filler[value] = total != 0 && counts[value] * kFillerShare > total;
+    }
+}
+
+std::uint32_t InformativeBytes(std::span<const std::uint8_t> table, const FillerBytes& filler) {
+    return Agree(table, table.data(), table.size(), filler).informative;
+}
+
+std::optional<SimilarMatch> FindSimilar(std::span<const std::uint8_t> table, std::span<const std::uint8_t> newImage,
+                                        std::int64_t base, const FillerBytes& filler) {
+    if (table.size() > newImage.size()) {
+        return std::nullopt;
+    }
+    const std::int64_t lastStart = static_cast<std::int64_t>(newImage.size() - table.size());
+    const std::size_t ranked = std::min(table.size(), kRankingBytes);
+    std::optional<std::int64_t> best;
+    std::uint64_t bestAgreeing = 0;
+    // Nearest first, so that among equal agreements the place nearest the prediction wins.
+    for (std::int64_t step = 0; step <= 2 * std::int64_t{kSimilarWindow}; ++step) {
+        const std::int64_t start = base + (step % 2 == 0 ? step / 2 : -(step + 1) / 2);
+        if (start < 0 || start > lastStart) {
+            continue;
+        }
+        const Agreement agreement = Agree(table, newImage.data() + start, ranked, filler);
+        if (!best || agreement.agreeing > bestAgreeing) {
+            best = start;
+            bestAgreeing = agreement.agreeing;
+        }
+    }
+    if (!best) {
+        return std::nullopt;
+    }
+    const std::optional<std::uint32_t> percent = AgreementPercent(table, newImage.data() + *best, filler);
+    if (!percent || *percent < kSimilarPercent) {
+        return std::nullopt;
+    }
+    // 100 would read as an exact match, which this is not.
+    return SimilarMatch{static_cast<std::uint32_t>(*best), std::min<std::uint32_t>(*percent, 99)};
+}
+
+std::optional<std::uint32_t> AgreementPercent(std::span<const std::uint8_t> table, const std::uint8_t* place,
+                                              const FillerBytes& filler) {
+    Agreement agreement = Agree(table, place, table.size(), filler);
+    if (agreement.informative < kMinimumInformative) {
+        return std::nullopt;
+    }
+    agreement.agreeing += MovedPointerBytes(table, place, filler);
+    return static_cast<std::uint32_t>(std::uint64_t{agreement.agreeing} * 100 / agreement.informative);
+}
+
+} // namespace dovra::detail
