@@ -233,10 +233,16 @@ std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std:
     if (predicted) {
         return detail::FindSimilar(bytes, newImage, *predicted, filler);
     }
-    std::vector<std::int64_t> shifts = alignment.ShiftsInside(table.address, table.size);
+    // The moves of the bytes next to the table first: among places that agree equally, the earlier wins.
+    std::vector<std::int64_t> shifts;
     for (const auto& side : {sides.before, sides.after, around.shiftBefore, around.shiftAfter}) {
         if (side && std::find(shifts.begin(), shifts.end(), *side) == shifts.end()) {
             shifts.push_back(*side);
+        }
+    }
+    for (std::int64_t inside : alignment.ShiftsInside(table.address, table.size)) {
+        if (std::find(shifts.begin(), shifts.end(), inside) == shifts.end()) {
+            shifts.push_back(inside);
         }
     }
     std::optional<SimilarMatch> best;
