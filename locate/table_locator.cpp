@@ -256,6 +256,50 @@ std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std:
     return best;
 }
 
+// Exact matches up to the cap. Most tables stand once: the search over the reversed image gives each
+// table's highest match, and where it is the lowest there is no other. Counting visits every position of
+// the image and costs several times the search, so only the tables found at two places or more are
+// counted.
+std::vector<std::uint32_t> Counts(std::span<const std::uint8_t> newImage,
+                                  const std::vector<std::span<const std::uint8_t>>& needles,
+                                  const std::vector<std::optional<std::uint32_t>>& lowest) {
+    std::vector<std::uint32_t> counts(needles.size(), 0);
+    std::vector<std::uint8_t> reversedImage(newImage.rbegin(), newImage.rend());
+    std::vector<std::vector<std::uint8_t>> reversed(needles.size());
+    std::vector<std::span<const std::uint8_t>> reversedNeedles(needles.size());
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        if (lowest[i]) {
+            reversed[i].assign(needles[i].rbegin(), needles[i].rend());
+        }
+        reversedNeedles[i] = reversed[i];
+    }
+    const std::vector<std::optional<std::uint32_t>> last = FindLowestOffsets(reversedImage, reversedNeedles);
+    std::vector<std::span<const std::uint8_t>> several;
+    std::vector<std::optional<std::uint32_t>> severalLowest;
+    std::vector<std::size_t> severalIndex;
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        if (!lowest[i]) {
+            continue;
+        }
+        const std::uint64_t highest = newImage.size() - needles[i].size() - std::uint64_t{last[i].value_or(0)};
+        if (!needles[i].empty() && last[i] && highest == *lowest[i]) {
+            counts[i] = 1;
+        } else {
+            several.push_back(needles[i]);
+            severalLowest.push_back(lowest[i]);
+            severalIndex.push_back(i);
+        }
+    }
+    if (!several.empty()) {
+        const std::vector<std::uint32_t> counted =
+            detail::CountMatches(newImage, several, severalLowest, kMatchCountCap);
+        for (std::size_t k = 0; k < several.size(); ++k) {
+            counts[severalIndex[k]] = counted[k];
+        }
+    }
+    return counts;
+}
+
 } // namespace
 
 std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
@@ -266,7 +310,7 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
         needles.push_back(oldImage.subspan(table.address, table.size));
     }
     const std::vector<std::optional<std::uint32_t>> lowest = FindLowestOffsets(newImage, needles);
-    const std::vector<std::uint32_t> counts = detail::CountMatches(newImage, needles, lowest, kMatchCountCap);
+    const std::vector<std::uint32_t> counts = Counts(newImage, needles, lowest);
     std::vector<AnchorPair> known;
     for (std::size_t i = 0; i < tables.size(); ++i) {
         if (counts[i] == 1 && tables[i].size >= detail::kAnchorLength) {
