@@ -1,9 +1,12 @@
 #include "locate/table_locator.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <system_error>
+#include <thread>
 
 #include "locate/all_tables_search.h"
 #include "locate/image_alignment.h"
@@ -256,6 +259,122 @@ std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std:
     return best;
 }
 
+// A table's candidate places are where its rarest byte stands; one pass over the image looks at the
+// bytes that are some table's rarest and compares there. A table whose rarest byte is everywhere in the
+// image without its bytes being there spends its budget and is counted by the general counting instead.
+struct KeyedNeedle {
+    std::uint32_t needle;
+    std::uint32_t offset;
+};
+
+struct RangeTally {
+    std::vector<std::uint32_t> counts;
+    std::vector<std::uint64_t> misses;
+};
+
+RangeTally TallyRange(std::span<const std::uint8_t> image, const std::vector<std::span<const std::uint8_t>>& needles,
+                      const std::array<std::vector<KeyedNeedle>, 256>& byValue, std::size_t from, std::size_t to,
+                      std::uint64_t budget) {
+    RangeTally tally{std::vector<std::uint32_t>(needles.size(), 0), std::vector<std::uint64_t>(needles.size(), 0)};
+    const std::uint8_t* data = image.data();
+    const bool skipZeros = byValue[0].empty();
+    for (std::size_t pos = from; pos < to;) {
+        if (skipZeros && pos + 8 <= to) {
+            std::uint64_t word;
+            std::memcpy(&word, data + pos, sizeof word);
+            if (word == 0) {
+                pos += sizeof word;
+                continue;
+            }
+        }
+        for (const KeyedNeedle& keyed : byValue[data[pos]]) {
+            const std::span<const std::uint8_t> needle = needles[keyed.needle];
+            if (pos < keyed.offset || tally.counts[keyed.needle] >= kMatchCountCap ||
+                tally.misses[keyed.needle] > budget) {
+                continue;
+            }
+            const std::size_t start = pos - keyed.offset;
+            if (start + needle.size() <= image.size() && std::memcmp(data + start, needle.data(), needle.size()) == 0) {
+                ++tally.counts[keyed.needle];
+            } else {
+                ++tally.misses[keyed.needle];
+            }
+        }
+        ++pos;
+    }
+    return tally;
+}
+
+std::vector<std::uint32_t> CountByRarestByte(std::span<const std::uint8_t> image,
+                                             const std::vector<std::span<const std::uint8_t>>& needles,
+                                             const std::vector<std::optional<std::uint32_t>>& lowest) {
+    std::array<std::uint64_t, 256> frequency{};
+    for (std::size_t i = 0; i < image.size(); i += 61) {
+        ++frequency[image[i]];
+    }
+    std::array<std::vector<KeyedNeedle>, 256> byValue;
+    std::vector<bool> general(needles.size(), false);
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        if (needles[i].empty()) {
+            general[i] = true;
+            continue;
+        }
+        std::size_t rarest = 0;
+        for (std::size_t k = 1; k < needles[i].size(); ++k) {
+            if (frequency[needles[i][k]] < frequency[needles[i][rarest]]) {
+                rarest = k;
+            }
+        }
+        byValue[needles[i][rarest]].push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(rarest)});
+    }
+    const std::uint64_t budget = std::max<std::uint64_t>(4096, image.size() / 64);
+    std::vector<RangeTally> tallies;
+    const std::size_t middle = image.size() / 2;
+    bool split = false;
+    if (std::thread::hardware_concurrency() != 1 && image.size() >= (std::size_t{4} << 20)) {
+        try {
+            RangeTally upper;
+            std::thread helper([&] { upper = TallyRange(image, needles, byValue, middle, image.size(), budget / 2); });
+            tallies.push_back(TallyRange(image, needles, byValue, 0, middle, budget / 2));
+            helper.join();
+            tallies.push_back(std::move(upper));
+            split = true;
+        } catch (const std::system_error&) {
+            tallies.clear();
+        }
+    }
+    if (!split) {
+        tallies.push_back(TallyRange(image, needles, byValue, 0, image.size(), budget));
+    }
+    std::vector<std::uint32_t> counts(needles.size(), 0);
+    const std::uint64_t perRange = split ? budget / 2 : budget;
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        std::uint64_t sum = 0;
+        for (const RangeTally& tally : tallies) {
+            general[i] = general[i] || tally.misses[i] > perRange;
+            sum += tally.counts[i];
+        }
+        counts[i] = static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, kMatchCountCap));
+    }
+    std::vector<std::span<const std::uint8_t>> rest;
+    std::vector<std::optional<std::uint32_t>> restLowest;
+    std::vector<std::size_t> restIndex;
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        if (general[i]) {
+            rest.push_back(needles[i]);
+            restLowest.push_back(lowest[i]);
+            restIndex.push_back(i);
+        }
+    }
+    if (!rest.empty()) {
+        const std::vector<std::uint32_t> counted = detail::CountMatches(image, rest, restLowest, kMatchCountCap);
+        for (std::size_t k = 0; k < rest.size(); ++k) {
+            counts[restIndex[k]] = counted[k];
+        }
+    }
+    return counts;
+}
+
 // Exact matches up to the cap. Most tables stand once: the search over the reversed image gives each
 // table's highest match, and where it is the lowest there is no other. Counting visits every position of
 // the image and costs several times the search, so only the tables found at two places or more are
@@ -291,8 +410,7 @@ std::vector<std::uint32_t> Counts(std::span<const std::uint8_t> newImage,
         }
     }
     if (!several.empty()) {
-        const std::vector<std::uint32_t> counted =
-            detail::CountMatches(newImage, several, severalLowest, kMatchCountCap);
+        const std::vector<std::uint32_t> counted = CountByRarestByte(newImage, several, severalLowest);
         for (std::size_t k = 0; k < several.size(); ++k) {
             counts[severalIndex[k]] = counted[k];
         }
