@@ -315,7 +315,9 @@ std::vector<std::uint32_t> CountByRarestByte(std::span<const std::uint8_t> image
     std::array<std::vector<KeyedNeedle>, 256> byValue;
     std::vector<bool> general(needles.size(), false);
     for (std::size_t i = 0; i < needles.size(); ++i) {
-        if (needles[i].empty()) {
+        // Runs of one value (zero tables) are counted from the lengths of the image's runs.
+        if (needles[i].empty() ||
+            std::all_of(needles[i].begin(), needles[i].end(), [&](std::uint8_t b) { return b == needles[i][0]; })) {
             general[i] = true;
             continue;
         }
@@ -327,7 +329,7 @@ std::vector<std::uint32_t> CountByRarestByte(std::span<const std::uint8_t> image
         }
         byValue[needles[i][rarest]].push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(rarest)});
     }
-    const std::uint64_t budget = std::max<std::uint64_t>(4096, image.size() / 64);
+    const std::uint64_t budget = std::max<std::uint64_t>(4096, image.size() / 16);
     std::vector<RangeTally> tallies;
     const std::size_t middle = image.size() / 2;
     bool split = false;
