@@ -32,6 +32,49 @@ bool HoldsAt(std::span<const std::uint8_t> image, std::span<const std::uint8_t> 
            std::memcmp(image.data() + offset, table.data(), table.size()) == 0;
 }
 
+// Where the stretch of filler that ends at `to` (exclusive) begins, looking no lower than `lowest`; zeros,
+// the usual filler, eight at a time.
+std::uint64_t FillerStart(std::span<const std::uint8_t> image, std::uint64_t to, std::uint64_t lowest,
+                          const FillerBytes& filler) {
+    const bool zeros = filler.IsFiller(0);
+    while (to > lowest) {
+        if (zeros && to >= lowest + 8) {
+            std::uint64_t word;
+            std::memcpy(&word, image.data() + to - 8, sizeof word);
+            if (word == 0) {
+                to -= 8;
+                continue;
+            }
+        }
+        if (!filler.IsFiller(image[to - 1])) {
+            break;
+        }
+        --to;
+    }
+    return to;
+}
+
+// Where the stretch of filler that begins at `from` ends, looking no higher than `highest`.
+std::uint64_t FillerEnd(std::span<const std::uint8_t> image, std::uint64_t from, std::uint64_t highest,
+                        const FillerBytes& filler) {
+    const bool zeros = filler.IsFiller(0);
+    while (from < highest) {
+        if (zeros && from + 8 <= highest) {
+            std::uint64_t word;
+            std::memcpy(&word, image.data() + from, sizeof word);
+            if (word == 0) {
+                from += 8;
+                continue;
+            }
+        }
+        if (!filler.IsFiller(image[from])) {
+            break;
+        }
+        ++from;
+    }
+    return from;
+}
+
 // Whether the old bytes from `from` to `to` stand unchanged in the new image, moved by `shift`.
 bool Unchanged(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage, std::uint64_t from,
                std::uint64_t to, std::int64_t shift) {
@@ -62,14 +105,8 @@ std::optional<std::uint32_t> Predicted(std::span<const std::uint8_t> oldImage, s
         // than kReach: a stretch of filler without an end in reach places nothing.
         const std::uint64_t lowest = table.address > kReach ? table.address - kReach : 0;
         const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kReach);
-        std::uint64_t from = table.address;
-        while (from > lowest && filler.IsFiller(oldImage[from - 1])) {
-            --from;
-        }
-        std::uint64_t to = end;
-        while (to < highest && filler.IsFiller(oldImage[to])) {
-            ++to;
-        }
+        const std::uint64_t from = FillerStart(oldImage, table.address, lowest, filler);
+        const std::uint64_t to = FillerEnd(oldImage, end, highest, filler);
         beforeBounded = to < highest;
         afterBounded = from > lowest && from > 0;
         beforeTo = std::max(to + 1, end);
@@ -155,15 +192,9 @@ Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::ui
     const std::int64_t estimateAfter = around.shiftAfter ? *around.shiftAfter : *around.shiftBefore;
     const std::uint64_t end = std::uint64_t{table.address} + table.size;
     const std::uint64_t lowest = table.address > kFillerLimit ? table.address - kFillerLimit : 0;
-    std::uint64_t from = table.address;
-    while (from > lowest && filler.IsFiller(oldImage[from - 1])) {
-        --from;
-    }
+    const std::uint64_t from = FillerStart(oldImage, table.address, lowest, filler);
     const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kFillerLimit);
-    std::uint64_t to = end;
-    while (to < highest && filler.IsFiller(oldImage[to])) {
-        ++to;
-    }
+    const std::uint64_t to = FillerEnd(oldImage, end, highest, filler);
     if (from >= detail::kAnchorLength && (from == 0 || !filler.IsFiller(oldImage[from - 1]))) {
         const std::uint64_t gram = from - detail::kAnchorLength;
         const auto shift = SideShift(oldImage, newImage, gram, estimateBefore, filler);
