@@ -1,9 +1,12 @@
 #include "locate/table_locator.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <system_error>
+#include <thread>
 
 #include "locate/all_tables_search.h"
 #include "locate/image_alignment.h"
@@ -27,6 +30,49 @@ constexpr std::uint32_t kUnexpectedDistance = 4096;
 bool HoldsAt(std::span<const std::uint8_t> image, std::span<const std::uint8_t> table, std::int64_t offset) {
     return offset >= 0 && static_cast<std::uint64_t>(offset) + table.size() <= image.size() &&
            std::memcmp(image.data() + offset, table.data(), table.size()) == 0;
+}
+
+// Where the stretch of filler that ends at `to` (exclusive) begins, looking no lower than `lowest`; zeros,
+// the usual filler, eight at a time.
+std::uint64_t FillerStart(std::span<const std::uint8_t> image, std::uint64_t to, std::uint64_t lowest,
+                          const FillerBytes& filler) {
+    const bool zeros = filler.IsFiller(0);
+    while (to > lowest) {
+        if (zeros && to >= lowest + 8) {
+            std::uint64_t word;
+            std::memcpy(&word, image.data() + to - 8, sizeof word);
+            if (word == 0) {
+                to -= 8;
+                continue;
+            }
+        }
+        if (!filler.IsFiller(image[to - 1])) {
+            break;
+        }
+        --to;
+    }
+    return to;
+}
+
+// Where the stretch of filler that begins at `from` ends, looking no higher than `highest`.
+std::uint64_t FillerEnd(std::span<const std::uint8_t> image, std::uint64_t from, std::uint64_t highest,
+                        const FillerBytes& filler) {
+    const bool zeros = filler.IsFiller(0);
+    while (from < highest) {
+        if (zeros && from + 8 <= highest) {
+            std::uint64_t word;
+            std::memcpy(&word, image.data() + from, sizeof word);
+            if (word == 0) {
+                from += 8;
+                continue;
+            }
+        }
+        if (!filler.IsFiller(image[from])) {
+            break;
+        }
+        ++from;
+    }
+    return from;
 }
 
 // Whether the old bytes from `from` to `to` stand unchanged in the new image, moved by `shift`.
@@ -59,14 +105,8 @@ std::optional<std::uint32_t> Predicted(std::span<const std::uint8_t> oldImage, s
         // than kReach: a stretch of filler without an end in reach places nothing.
         const std::uint64_t lowest = table.address > kReach ? table.address - kReach : 0;
         const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kReach);
-        std::uint64_t from = table.address;
-        while (from > lowest && filler.IsFiller(oldImage[from - 1])) {
-            --from;
-        }
-        std::uint64_t to = end;
-        while (to < highest && filler.IsFiller(oldImage[to])) {
-            ++to;
-        }
+        const std::uint64_t from = FillerStart(oldImage, table.address, lowest, filler);
+        const std::uint64_t to = FillerEnd(oldImage, end, highest, filler);
         beforeBounded = to < highest;
         afterBounded = from > lowest && from > 0;
         beforeTo = std::max(to + 1, end);
@@ -152,15 +192,9 @@ Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::ui
     const std::int64_t estimateAfter = around.shiftAfter ? *around.shiftAfter : *around.shiftBefore;
     const std::uint64_t end = std::uint64_t{table.address} + table.size;
     const std::uint64_t lowest = table.address > kFillerLimit ? table.address - kFillerLimit : 0;
-    std::uint64_t from = table.address;
-    while (from > lowest && filler.IsFiller(oldImage[from - 1])) {
-        --from;
-    }
+    const std::uint64_t from = FillerStart(oldImage, table.address, lowest, filler);
     const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kFillerLimit);
-    std::uint64_t to = end;
-    while (to < highest && filler.IsFiller(oldImage[to])) {
-        ++to;
-    }
+    const std::uint64_t to = FillerEnd(oldImage, end, highest, filler);
     if (from >= detail::kAnchorLength && (from == 0 || !filler.IsFiller(oldImage[from - 1]))) {
         const std::uint64_t gram = from - detail::kAnchorLength;
         const auto shift = SideShift(oldImage, newImage, gram, estimateBefore, filler);
@@ -233,10 +267,16 @@ std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std:
     if (predicted) {
         return detail::FindSimilar(bytes, newImage, *predicted, filler);
     }
-    std::vector<std::int64_t> shifts = alignment.ShiftsInside(table.address, table.size);
+    // The moves of the bytes next to the table first: among places that agree equally, the earlier wins.
+    std::vector<std::int64_t> shifts;
     for (const auto& side : {sides.before, sides.after, around.shiftBefore, around.shiftAfter}) {
         if (side && std::find(shifts.begin(), shifts.end(), *side) == shifts.end()) {
             shifts.push_back(*side);
+        }
+    }
+    for (std::int64_t inside : alignment.ShiftsInside(table.address, table.size)) {
+        if (std::find(shifts.begin(), shifts.end(), inside) == shifts.end()) {
+            shifts.push_back(inside);
         }
     }
     std::optional<SimilarMatch> best;
@@ -250,6 +290,175 @@ std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std:
     return best;
 }
 
+// A table's candidate places are where its rarest byte stands; one pass over the image looks at the
+// bytes that are some table's rarest and compares there. A table whose rarest byte is everywhere in the
+// image without its bytes being there spends its budget and is counted by the general counting instead.
+struct KeyedNeedle {
+    std::uint32_t needle;
+    std::uint32_t offset;
+};
+
+struct RangeTally {
+    std::vector<std::uint32_t> counts;
+    std::vector<std::uint64_t> misses;
+};
+
+RangeTally TallyRange(std::span<const std::uint8_t> image, const std::vector<std::span<const std::uint8_t>>& needles,
+                      const std::array<std::vector<KeyedNeedle>, 256>& byValue, std::size_t from, std::size_t to,
+                      std::uint64_t budget) {
+    RangeTally tally{std::vector<std::uint32_t>(needles.size(), 0), std::vector<std::uint64_t>(needles.size(), 0)};
+    const std::uint8_t* data = image.data();
+    std::array<std::uint8_t, 256> isKey{};
+    for (std::size_t value = 0; value < 256; ++value) {
+        isKey[value] = byValue[value].empty() ? 0 : 1;
+    }
+    for (std::size_t pos = from; pos < to;) {
+        // Most bytes are nobody's key: eight of them are passed over with one test.
+        if (pos + 8 <= to) {
+            const std::uint8_t* at = data + pos;
+            if ((isKey[at[0]] | isKey[at[1]] | isKey[at[2]] | isKey[at[3]] | isKey[at[4]] | isKey[at[5]] |
+                 isKey[at[6]] | isKey[at[7]]) == 0) {
+                pos += 8;
+                continue;
+            }
+        }
+        if (isKey[data[pos]] == 0) {
+            ++pos;
+            continue;
+        }
+        for (const KeyedNeedle& keyed : byValue[data[pos]]) {
+            const std::span<const std::uint8_t> needle = needles[keyed.needle];
+            if (pos < keyed.offset || tally.counts[keyed.needle] >= kMatchCountCap ||
+                tally.misses[keyed.needle] > budget) {
+                continue;
+            }
+            const std::size_t start = pos - keyed.offset;
+            if (start + needle.size() <= image.size() && std::memcmp(data + start, needle.data(), needle.size()) == 0) {
+                ++tally.counts[keyed.needle];
+            } else {
+                ++tally.misses[keyed.needle];
+            }
+        }
+        ++pos;
+    }
+    return tally;
+}
+
+std::vector<std::uint32_t> CountByRarestByte(std::span<const std::uint8_t> image,
+                                             const std::vector<std::span<const std::uint8_t>>& needles,
+                                             const std::vector<std::optional<std::uint32_t>>& lowest) {
+    std::array<std::uint64_t, 256> frequency{};
+    for (std::size_t i = 0; i < image.size(); i += 61) {
+        ++frequency[image[i]];
+    }
+    std::array<std::vector<KeyedNeedle>, 256> byValue;
+    std::vector<bool> general(needles.size(), false);
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        // Runs of one value (zero tables) are counted from the lengths of the image's runs.
+        if (needles[i].empty() ||
+            std::all_of(needles[i].begin(), needles[i].end(), [&](std::uint8_t b) { return b == needles[i][0]; })) {
+            general[i] = true;
+            continue;
+        }
+        std::size_t rarest = 0;
+        for (std::size_t k = 1; k < needles[i].size(); ++k) {
+            if (frequency[needles[i][k]] < frequency[needles[i][rarest]]) {
+                rarest = k;
+            }
+        }
+        byValue[needles[i][rarest]].push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(rarest)});
+    }
+    const std::uint64_t budget = std::max<std::uint64_t>(4096, image.size() / 16);
+    std::vector<RangeTally> tallies;
+    const std::size_t middle = image.size() / 2;
+    bool split = false;
+    if (std::thread::hardware_concurrency() != 1 && image.size() >= (std::size_t{4} << 20)) {
+        try {
+            RangeTally upper;
+            std::thread helper([&] { upper = TallyRange(image, needles, byValue, middle, image.size(), budget / 2); });
+            tallies.push_back(TallyRange(image, needles, byValue, 0, middle, budget / 2));
+            helper.join();
+            tallies.push_back(std::move(upper));
+            split = true;
+        } catch (const std::system_error&) {
+            tallies.clear();
+        }
+    }
+    if (!split) {
+        tallies.push_back(TallyRange(image, needles, byValue, 0, image.size(), budget));
+    }
+    std::vector<std::uint32_t> counts(needles.size(), 0);
+    const std::uint64_t perRange = split ? budget / 2 : budget;
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        std::uint64_t sum = 0;
+        for (const RangeTally& tally : tallies) {
+            general[i] = general[i] || tally.misses[i] > perRange;
+            sum += tally.counts[i];
+        }
+        counts[i] = static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, kMatchCountCap));
+    }
+    std::vector<std::span<const std::uint8_t>> rest;
+    std::vector<std::optional<std::uint32_t>> restLowest;
+    std::vector<std::size_t> restIndex;
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        if (general[i]) {
+            rest.push_back(needles[i]);
+            restLowest.push_back(lowest[i]);
+            restIndex.push_back(i);
+        }
+    }
+    if (!rest.empty()) {
+        const std::vector<std::uint32_t> counted = detail::CountMatches(image, rest, restLowest, kMatchCountCap);
+        for (std::size_t k = 0; k < rest.size(); ++k) {
+            counts[restIndex[k]] = counted[k];
+        }
+    }
+    return counts;
+}
+
+// Exact matches up to the cap. Most tables stand once: the search over the reversed image gives each
+// table's highest match, and where it is the lowest there is no other. Counting visits every position of
+// the image and costs several times the search, so only the tables found at two places or more are
+// counted.
+std::vector<std::uint32_t> Counts(std::span<const std::uint8_t> newImage,
+                                  const std::vector<std::span<const std::uint8_t>>& needles,
+                                  const std::vector<std::optional<std::uint32_t>>& lowest) {
+    std::vector<std::uint32_t> counts(needles.size(), 0);
+    std::vector<std::uint8_t> reversedImage(newImage.rbegin(), newImage.rend());
+    std::vector<std::vector<std::uint8_t>> reversed(needles.size());
+    std::vector<std::span<const std::uint8_t>> reversedNeedles(needles.size());
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        if (lowest[i]) {
+            reversed[i].assign(needles[i].rbegin(), needles[i].rend());
+        }
+        reversedNeedles[i] = reversed[i];
+    }
+    const std::vector<std::optional<std::uint32_t>> last = FindLowestOffsets(reversedImage, reversedNeedles);
+    std::vector<std::span<const std::uint8_t>> several;
+    std::vector<std::optional<std::uint32_t>> severalLowest;
+    std::vector<std::size_t> severalIndex;
+    for (std::size_t i = 0; i < needles.size(); ++i) {
+        if (!lowest[i]) {
+            continue;
+        }
+        const std::uint64_t highest = newImage.size() - needles[i].size() - std::uint64_t{last[i].value_or(0)};
+        if (!needles[i].empty() && last[i] && highest == *lowest[i]) {
+            counts[i] = 1;
+        } else {
+            several.push_back(needles[i]);
+            severalLowest.push_back(lowest[i]);
+            severalIndex.push_back(i);
+        }
+    }
+    if (!several.empty()) {
+        const std::vector<std::uint32_t> counted = CountByRarestByte(newImage, several, severalLowest);
+        for (std::size_t k = 0; k < several.size(); ++k) {
+            counts[severalIndex[k]] = counted[k];
+        }
+    }
+    return counts;
+}
+
 } // namespace
 
 std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
@@ -260,7 +469,7 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
         needles.push_back(oldImage.subspan(table.address, table.size));
     }
     const std::vector<std::optional<std::uint32_t>> lowest = FindLowestOffsets(newImage, needles);
-    const std::vector<std::uint32_t> counts = detail::CountMatches(newImage, needles, lowest, kMatchCountCap);
+    const std::vector<std::uint32_t> counts = Counts(newImage, needles, lowest);
     std::vector<AnchorPair> known;
     for (std::size_t i = 0; i < tables.size(); ++i) {
         if (counts[i] == 1 && tables[i].size >= detail::kAnchorLength) {
