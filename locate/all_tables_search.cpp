@@ -6,6 +6,7 @@
 
 #include "locate/anchor_tier.h"
 #include "locate/haystack_profile.h"
+#include "locate/match_count.h"
 #include "locate/run_search.h"
 #include "locate/sampled_tier.h"
 #include "locate/search_state.h"
@@ -95,8 +96,8 @@ Result SearchAlone(std::span<const std::uint8_t> haystack, std::span<const std::
 // the cache. The haystack is read up to where the last start in range still has grams and anchors, and
 // the pass stops early once every table is settled or handed over.
 SearchState ScanRange(const Plan& plan, std::span<const std::uint8_t> haystack, Needles needles, std::size_t lowest,
-                      std::size_t limit, std::size_t blockSize) {
-    SearchState state(haystack, needles, lowest, limit);
+                      std::size_t limit, std::size_t blockSize, std::uint32_t countCap = 0) {
+    SearchState state(haystack, needles, lowest, limit, countCap);
     for (std::uint32_t i : plan.scanned) {
         state.SetBudget(i, needles[i].size() + plan.budget);
     }
@@ -207,6 +208,79 @@ std::vector<Result> detail::FindLowestOffsets(std::span<const std::uint8_t> hays
     }
     SearchAloneEach(haystack, needles, profile, plan.alone, 0, 1, results);
     return results;
+}
+
+std::vector<std::uint32_t> detail::CountMatchesInScan(std::span<const std::uint8_t> haystack, Needles needles,
+                                                      std::span<const Result> lowest, std::uint32_t cap,
+                                                      const SearchTuning& tuning) {
+    // A needle without a match is left out of the scan as an empty one, which the plan answers at once.
+    std::vector<std::span<const std::uint8_t>> present(needles.begin(), needles.end());
+    for (std::size_t i = 0; i < present.size(); ++i) {
+        if (!lowest[i]) {
+            present[i] = {};
+        }
+    }
+    std::vector<Result> unused(needles.size());
+    const HaystackProfile profile(haystack);
+    const Plan plan = MakePlan(haystack, present, profile, tuning, unused);
+    std::vector<SearchState> scans;
+    const bool twoThreads = tuning.threads >= 2 && std::thread::hardware_concurrency() != 1 &&
+                            haystack.size() >= 2 * tuning.minimumBytesPerThread;
+    if (twoThreads) {
+        const std::size_t middle = haystack.size() / 2;
+        std::optional<SearchState> upper;
+        try {
+            std::thread helper([&] {
+                upper.emplace(ScanRange(plan, haystack, present, middle, haystack.size(), tuning.blockSize, cap));
+            });
+            scans.push_back(ScanRange(plan, haystack, present, 0, middle, tuning.blockSize, cap));
+            helper.join();
+            scans.push_back(std::move(*upper));
+        } catch (const std::system_error&) {
+            scans.clear(); // no thread to be had: one scan counts it all
+        }
+    }
+    if (scans.empty()) {
+        scans.push_back(ScanRange(plan, haystack, present, 0, haystack.size(), tuning.blockSize, cap));
+    }
+    // Runs of one value, needles too short for an anchor and needles that spent their budget are counted
+    // the general way, which stays linear whatever the data.
+    std::vector<std::uint32_t> counts(needles.size(), 0);
+    std::vector<std::uint32_t> rest(plan.alone.begin(), plan.alone.end());
+    for (std::uint32_t i = 0; i < needles.size(); ++i) {
+        if (needles[i].empty() && lowest[i]) {
+            rest.push_back(i);
+        }
+    }
+    for (const detail::RunNeedle& run : plan.runs) {
+        rest.push_back(run.index);
+    }
+    for (std::uint32_t i : plan.scanned) {
+        std::size_t found = 0;
+        bool exhausted = false;
+        for (const SearchState& scan : scans) {
+            exhausted = exhausted || scan.Progress(i).exhausted;
+            found += scan.Matches(i).size();
+        }
+        if (exhausted) {
+            rest.push_back(i);
+        } else {
+            counts[i] = static_cast<std::uint32_t>(std::min<std::size_t>(found, cap));
+        }
+    }
+    if (!rest.empty()) {
+        std::vector<std::span<const std::uint8_t>> restNeedles;
+        std::vector<Result> restLowest;
+        for (std::uint32_t i : rest) {
+            restNeedles.push_back(needles[i]);
+            restLowest.push_back(lowest[i]);
+        }
+        const std::vector<std::uint32_t> counted = CountMatches(haystack, restNeedles, restLowest, cap);
+        for (std::size_t k = 0; k < rest.size(); ++k) {
+            counts[rest[k]] = counted[k];
+        }
+    }
+    return counts;
 }
 
 std::vector<Result> FindLowestOffsetsNaive(std::span<const std::uint8_t> haystack, Needles needles) {
