@@ -61,5 +61,15 @@ std::vector<std::uint32_t> CountMatchesInScan(std::span<const std::uint8_t> hays
                                               std::span<const std::optional<std::uint32_t>> lowest, std::uint32_t cap,
                                               const SearchTuning& tuning = {});
 
+// FindLowestOffsets and CountMatchesInScan in one: the lowest matches come from the count wherever it saw
+// every match, so that usually one scan gives both.
+struct FoundAndCounted {
+    std::vector<std::optional<std::uint32_t>> lowest;
+    std::vector<std::uint32_t> counts;
+};
+FoundAndCounted FindAndCountMatches(std::span<const std::uint8_t> haystack,
+                                    std::span<const std::span<const std::uint8_t>> needles, std::uint32_t cap,
+                                    const SearchTuning& tuning = {});
+
 } // namespace detail
 } // namespace dovra

@@ -295,9 +295,10 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
     for (const TableRegion& table : tables) {
         needles.push_back(oldImage.subspan(table.address, table.size));
     }
-    const std::vector<std::optional<std::uint32_t>> lowest = FindLowestOffsets(newImage, needles);
-    // Counting runs the search's own scan again, with no needle ending at its first match.
-    const std::vector<std::uint32_t> counts = detail::CountMatchesInScan(newImage, needles, lowest, kMatchCountCap);
+    // One scan that lets no table end at its first match gives both the lowest match and the count.
+    const detail::FoundAndCounted found = detail::FindAndCountMatches(newImage, needles, kMatchCountCap);
+    const std::vector<std::optional<std::uint32_t>>& lowest = found.lowest;
+    const std::vector<std::uint32_t>& counts = found.counts;
     std::vector<AnchorPair> known;
     for (std::size_t i = 0; i < tables.size(); ++i) {
         if (counts[i] == 1 && tables[i].size >= detail::kAnchorLength) {

@@ -57,8 +57,13 @@ void ExpectNaive(const Bytes& haystack, const std::vector<Bytes>& tables, std::u
     for (std::size_t t = 0; t < tunings.size(); ++t) {
         const std::vector<std::uint32_t> scanned =
             detail::CountMatchesInScan(haystack, needles, lowest, cap, tunings[t]);
+        const detail::FoundAndCounted both = detail::FindAndCountMatches(haystack, needles, cap, tunings[t]);
         for (std::size_t i = 0; i < tables.size(); ++i) {
             EXPECT_EQ(scanned[i], counts[i]) << "tuning " << t << ", table " << i << " of size " << tables[i].size();
+            EXPECT_EQ(both.counts[i], counts[i])
+                << "tuning " << t << ", table " << i << " of size " << tables[i].size();
+            EXPECT_EQ(both.lowest[i], lowest[i])
+                << "tuning " << t << ", table " << i << " of size " << tables[i].size();
         }
     }
 }
