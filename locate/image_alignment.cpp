@@ -6,6 +6,8 @@
 #include <system_error>
 #include <thread>
 
+#include "locate/radix_sort.h"
+
 namespace dovra::detail {
 namespace {
 
@@ -99,7 +101,11 @@ SamplePlan ChoosePlan(std::span<const std::uint8_t> image) {
 // runs of one value (padding, zero tables) are never chosen. Sorted by gram, and only grams that occur once.
 class Sampler {
 public:
-    explicit Sampler(std::span<const std::uint8_t> image) : m_data(image.data()) {}
+    // Room for about four times the expected samples, so that they are not copied as they grow; pages of
+    // it never written are never touched.
+    explicit Sampler(std::span<const std::uint8_t> image) : m_data(image.data()) {
+        m_samples.reserve(image.size() / (kSampleSpacing / 4));
+    }
 
     // A new stream of places in ascending order: repeats are looked for among the recent ones of a stream.
     void Restart() { m_recentCount = 0; }
@@ -166,10 +172,23 @@ std::vector<Sample> UniqueSamples(std::span<const std::uint8_t> image, const Sam
         }
     }
     std::vector<Sample>& samples = sampler.Samples();
-    std::sort(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) {
-        return a.low != b.low ? a.low < b.low : a.high != b.high ? a.high < b.high : a.offset < b.offset;
-    });
+    // By the gram's first word, then each stretch of equal first words by the rest and the offset.
+    RadixSortBy(samples, [](const Sample& sample) { return sample.low; });
+    for (std::size_t i = 0; i < samples.size();) {
+        std::size_t j = i + 1;
+        while (j < samples.size() && samples[j].low == samples[i].low) {
+            ++j;
+        }
+        if (j - i > 1) {
+            std::sort(samples.begin() + static_cast<std::ptrdiff_t>(i),
+                      samples.begin() + static_cast<std::ptrdiff_t>(j), [](const Sample& a, const Sample& b) {
+                          return a.high != b.high ? a.high < b.high : a.offset < b.offset;
+                      });
+        }
+        i = j;
+    }
     std::vector<Sample> unique;
+    unique.reserve(samples.size());
     for (std::size_t i = 0; i < samples.size();) {
         std::size_t j = i + 1;
         while (j < samples.size() && samples[j].low == samples[i].low && samples[j].high == samples[i].high) {
@@ -273,11 +292,16 @@ ImageAlignment::ImageAlignment(std::span<const std::uint8_t> oldImage, std::span
         oldSamples = UniqueSamples(oldImage, plan);
         newSamples = UniqueSamples(newImage, plan);
     }
-    std::vector<AnchorPair> pairs = Pair(oldSamples, newSamples);
-    pairs.insert(pairs.end(), known.begin(), known.end());
-    std::sort(pairs.begin(), pairs.end(), [](const AnchorPair& a, const AnchorPair& b) {
+    // In ascending old offset, and where the same old offset comes twice (a table found once that is also a
+    // sampled gram), the lower new offset first. The sampled pairs have distinct old offsets.
+    const auto byOffsets = [](const AnchorPair& a, const AnchorPair& b) {
         return a.oldOffset != b.oldOffset ? a.oldOffset < b.oldOffset : a.newOffset < b.newOffset;
-    });
+    };
+    std::vector<AnchorPair> sampledPairs = Pair(oldSamples, newSamples);
+    RadixSortBy(sampledPairs, [](const AnchorPair& pair) { return pair.oldOffset; });
+    std::sort(known.begin(), known.end(), byOffsets);
+    std::vector<AnchorPair> pairs(sampledPairs.size() + known.size());
+    std::merge(sampledPairs.begin(), sampledPairs.end(), known.begin(), known.end(), pairs.begin(), byOffsets);
     pairs.erase(std::unique(pairs.begin(), pairs.end(),
                             [](const AnchorPair& a, const AnchorPair& b) { return a.oldOffset == b.oldOffset; }),
                 pairs.end());
