@@ -313,7 +313,9 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
         location.lowestMatch = lowest[i];
         location.matchCount = counts[i];
         const Neighbourhood around = alignment.Around(tables[i].address, tables[i].size, kReach);
-        const bool allFiller = detail::InformativeBytes(needles[i], filler) == 0;
+        // Tables run to megabytes: the first byte other than filler settles it.
+        const bool allFiller =
+            std::all_of(needles[i].begin(), needles[i].end(), [&](std::uint8_t byte) { return filler.IsFiller(byte); });
         location.predicted = Predicted(oldImage, newImage, tables[i], around, filler, allFiller);
         Sides sides;
         if (!location.predicted) {
