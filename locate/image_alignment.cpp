@@ -53,17 +53,16 @@ struct SamplePlan {
 
 constexpr std::uint64_t kSampleHash = 0x9E3779B97F4A7C15ull;
 
-SamplePlan ChoosePlan(std::span<const std::uint8_t> image) {
+// The stride at which an image of this size is profiled.
+std::size_t ProfileStride(std::size_t size) {
+    return size >= kProfileStride * (std::size_t{1} << 16) ? kProfileStride : 1;
+}
+
+SamplePlan ChoosePlan(const ByteProfile& profile) {
     SamplePlan plan;
-    const std::size_t stride = image.size() >= kProfileStride * (std::size_t{1} << 16) ? kProfileStride : 1;
-    std::array<std::uint64_t, 256> counts{};
-    std::uint64_t total = 0;
-    std::uint64_t clusterStarts = 0;
-    for (std::size_t i = 0; i < image.size(); i += stride) {
-        ++counts[image[i]];
-        ++total;
-        clusterStarts += i > 0 && image[i] != 0 && image[i - 1] == 0 ? 1 : 0;
-    }
+    const std::array<std::uint64_t, 256>& counts = profile.counts;
+    const std::uint64_t total = profile.total;
+    const std::uint64_t clusterStarts = profile.zeroEnds;
     if (total != 0 && counts[0] * 10 >= total * 9) {
         plan.zeroClusters = true;
         while ((clusterStarts >> plan.clusterBits) * kSampleSpacing > total * 2) {
@@ -269,11 +268,13 @@ std::vector<AnchorPair> KeepChains(const std::vector<AnchorPair>& chain) {
 } // namespace
 
 ImageAlignment::ImageAlignment(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                               std::vector<AnchorPair> known, unsigned threads) {
+                               std::vector<AnchorPair> known, unsigned threads, const ByteProfile* newProfile) {
     std::vector<Sample> oldSamples;
     std::vector<Sample> newSamples;
     bool sampled = false;
-    const SamplePlan plan = ChoosePlan(newImage);
+    const std::size_t stride = ProfileStride(newImage.size());
+    const SamplePlan plan = ChoosePlan(
+        newProfile != nullptr && newProfile->stride == stride ? *newProfile : ProfileBytes(newImage, stride));
     // A thread costs more than sampling a few MiB.
     const bool twoThreads = threads == 0 ? std::thread::hardware_concurrency() != 1 &&
                                                oldImage.size() + newImage.size() >= (std::size_t{8} << 20)

@@ -305,8 +305,10 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
             known.push_back({tables[i].address, *lowest[i]});
         }
     }
-    const ImageAlignment alignment(oldImage, newImage, std::move(known));
-    const FillerBytes filler(newImage);
+    // One pass over the new image's bytes for both the alignment's sampled bytes and the filler values.
+    const detail::ByteProfile profile = detail::ProfileBytes(newImage, detail::kFillerProfileStride);
+    const ImageAlignment alignment(oldImage, newImage, std::move(known), 0, &profile);
+    const FillerBytes filler(profile);
     std::vector<TableLocation> locations(tables.size());
     for (std::size_t i = 0; i < tables.size(); ++i) {
         TableLocation& location = locations[i];
