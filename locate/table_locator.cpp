@@ -1,9 +1,12 @@
 #include "locate/table_locator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <system_error>
+#include <thread>
 
 #include "locate/all_tables_search.h"
 #include "locate/image_alignment.h"
@@ -22,6 +25,8 @@ constexpr std::uint32_t kReach = 256u << 10;
 // A single match is unexpected only when it is further than this (or the table's size) from the prediction;
 // nearer, it moved inside its own region.
 constexpr std::uint32_t kUnexpectedDistance = 4096;
+// Below this many tables a second thread to place them costs more than it saves.
+constexpr std::size_t kTablesPerThread = 64;
 
 bool HoldsAt(std::span<const std::uint8_t> image, std::span<const std::uint8_t> table, std::int64_t offset) {
     return offset >= 0 && static_cast<std::uint64_t>(offset) + table.size() <= image.size() &&
@@ -310,7 +315,7 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
     const ImageAlignment alignment(oldImage, newImage, std::move(known), 0, &profile);
     const FillerBytes filler(profile);
     std::vector<TableLocation> locations(tables.size());
-    for (std::size_t i = 0; i < tables.size(); ++i) {
+    const auto place = [&](std::size_t i) {
         TableLocation& location = locations[i];
         location.lowestMatch = lowest[i];
         location.matchCount = counts[i];
@@ -339,6 +344,28 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
             location.similar =
                 Similar(newImage, needles[i], tables[i], around, location.predicted, alignment, filler, sides);
         }
+    };
+    // Each table is placed on its own from shared read-only data, so two threads give the same answer as
+    // one; they take the next table as they finish, as a few changed tables cost more than all the rest.
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < tables.size(); i = next++) {
+            place(i);
+        }
+    };
+    bool split = false;
+    if (std::thread::hardware_concurrency() != 1 && tables.size() >= kTablesPerThread * 2) {
+        try {
+            std::thread helper(work);
+            work();
+            helper.join();
+            split = true;
+        } catch (const std::system_error&) {
+            split = false; // no thread to be had: this one places what is left
+        }
+    }
+    if (!split) {
+        work();
     }
     return locations;
 }
