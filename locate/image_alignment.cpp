@@ -171,38 +171,45 @@ std::vector<Sample> UniqueSamples(std::span<const std::uint8_t> image, const Sam
         }
     }
     std::vector<Sample>& samples = sampler.Samples();
-    // By the gram's first word, then each stretch of equal first words by the rest and the offset.
-    RadixSortBy(samples, [](const Sample& sample) { return sample.low; });
+    // Any order that puts equal grams together and is the same in both images will do: by the gram's first
+    // four bytes (two radix passes), then each stretch of equal ones by the whole gram and the offset.
+    RadixSortBy(samples, [](const Sample& sample) { return static_cast<std::uint32_t>(sample.low); });
     for (std::size_t i = 0; i < samples.size();) {
         std::size_t j = i + 1;
-        while (j < samples.size() && samples[j].low == samples[i].low) {
+        while (j < samples.size() &&
+               static_cast<std::uint32_t>(samples[j].low) == static_cast<std::uint32_t>(samples[i].low)) {
             ++j;
         }
         if (j - i > 1) {
-            std::sort(samples.begin() + static_cast<std::ptrdiff_t>(i),
-                      samples.begin() + static_cast<std::ptrdiff_t>(j), [](const Sample& a, const Sample& b) {
-                          return a.high != b.high ? a.high < b.high : a.offset < b.offset;
-                      });
+            std::sort(
+                samples.begin() + static_cast<std::ptrdiff_t>(i), samples.begin() + static_cast<std::ptrdiff_t>(j),
+                [](const Sample& a, const Sample& b) {
+                    return a.low != b.low ? a.low < b.low : a.high != b.high ? a.high < b.high : a.offset < b.offset;
+                });
         }
         i = j;
     }
-    std::vector<Sample> unique;
-    unique.reserve(samples.size());
+    // Kept in place: a fresh vector of a few megabytes costs its page faults.
+    std::size_t kept = 0;
     for (std::size_t i = 0; i < samples.size();) {
         std::size_t j = i + 1;
         while (j < samples.size() && samples[j].low == samples[i].low && samples[j].high == samples[i].high) {
             ++j;
         }
         if (j == i + 1 && !samples[i].repeated) {
-            unique.push_back(samples[i]);
+            samples[kept++] = samples[i];
         }
         i = j;
     }
-    return unique;
+    samples.resize(kept);
+    return std::move(samples);
 }
 
+// The order UniqueSamples leaves the grams in.
 bool GramLess(const Sample& a, const Sample& b) {
-    return a.low != b.low ? a.low < b.low : a.high < b.high;
+    const auto lowA = static_cast<std::uint32_t>(a.low);
+    const auto lowB = static_cast<std::uint32_t>(b.low);
+    return lowA != lowB ? lowA < lowB : a.low != b.low ? a.low < b.low : a.high < b.high;
 }
 
 std::vector<AnchorPair> Pair(const std::vector<Sample>& oldSamples, const std::vector<Sample>& newSamples) {
