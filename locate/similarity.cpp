@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <vector>
 
+#include "locate/radix_sort.h"
+
 namespace dovra::detail {
 namespace {
 
 // A value is filler when it is more than one byte in this many of the image.
 constexpr std::uint64_t kFillerShare = 16;
-constexpr std::size_t kProfileStride = 61;
 // Window places are ranked on the table's first bytes; only the best is scored in full.
 constexpr std::size_t kRankingBytes = 1024;
+// Below this many words a comparison sort is quicker than clearing a radix sort's buckets.
+constexpr std::size_t kRadixSortFrom = 1u << 14;
 
 struct Agreement {
     std::uint32_t informative = 0;
@@ -59,7 +62,12 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
                 deltas.push_back(after - before);
             }
         }
-        std::sort(deltas.begin(), deltas.end());
+        // A changed table of a megabyte has a quarter million words a phase.
+        if (deltas.size() >= kRadixSortFrom) {
+            RadixSortBy(deltas, [](std::uint32_t delta) { return delta; });
+        } else {
+            std::sort(deltas.begin(), deltas.end());
+        }
         // Pointers into several regions move by one amount per region.
         shared.clear();
         for (std::size_t i = 0; i < deltas.size();) {
@@ -93,15 +101,12 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
 
 } // namespace
 
-FillerBytes::FillerBytes(std::span<const std::uint8_t> image) {
-    std::array<std::uint64_t, 256> counts{};
-    std::uint64_t total = 0;
-    for (std::size_t i = 0; i < image.size(); i += kProfileStride) {
-        ++counts[image[i]];
-        ++total;
-    }
+FillerBytes::FillerBytes(std::span<const std::uint8_t> image)
+    : FillerBytes(ProfileBytes(image, kFillerProfileStride)) {}
+
+FillerBytes::FillerBytes(const ByteProfile& profile) {
     for (std::size_t value = 0; value < 256; ++value) {
-        m_filler[value] = total != 0 && counts[value] * kFillerShare > total;
+        m_filler[value] = profile.total != 0 && profile.counts[value] * kFillerShare > profile.total;
     }
 }
 

@@ -1,7 +1,7 @@
 #include "locate/table_locator.h"
 
 #include <algorithm>
-#include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -10,7 +10,6 @@
 
 #include "locate/all_tables_search.h"
 #include "locate/image_alignment.h"
-#include "locate/match_count.h"
 #include "locate/similarity.h"
 
 namespace dovra {
@@ -26,6 +25,8 @@ constexpr std::uint32_t kReach = 256u << 10;
 // A single match is unexpected only when it is further than this (or the table's size) from the prediction;
 // nearer, it moved inside its own region.
 constexpr std::uint32_t kUnexpectedDistance = 4096;
+// Below this many tables a second thread to place them costs more than it saves.
+constexpr std::size_t kTablesPerThread = 64;
 
 bool HoldsAt(std::span<const std::uint8_t> image, std::span<const std::uint8_t> table, std::int64_t offset) {
     return offset >= 0 && static_cast<std::uint64_t>(offset) + table.size() <= image.size() &&
@@ -290,175 +291,6 @@ std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std:
     return best;
 }
 
-// A table's candidate places are where its rarest byte stands; one pass over the image looks at the
-// bytes that are some table's rarest and compares there. A table whose rarest byte is everywhere in the
-// image without its bytes being there spends its budget and is counted by the general counting instead.
-struct KeyedNeedle {
-    std::uint32_t needle;
-    std::uint32_t offset;
-};
-
-struct RangeTally {
-    std::vector<std::uint32_t> counts;
-    std::vector<std::uint64_t> misses;
-};
-
-RangeTally TallyRange(std::span<const std::uint8_t> image, const std::vector<std::span<const std::uint8_t>>& needles,
-                      const std::array<std::vector<KeyedNeedle>, 256>& byValue, std::size_t from, std::size_t to,
-                      std::uint64_t budget) {
-    RangeTally tally{std::vector<std::uint32_t>(needles.size(), 0), std::vector<std::uint64_t>(needles.size(), 0)};
-    const std::uint8_t* data = image.data();
-    std::array<std::uint8_t, 256> isKey{};
-    for (std::size_t value = 0; value < 256; ++value) {
-        isKey[value] = byValue[value].empty() ? 0 : 1;
-    }
-    for (std::size_t pos = from; pos < to;) {
-        // Most bytes are nobody's key: eight of them are passed over with one test.
-        if (pos + 8 <= to) {
-            const std::uint8_t* at = data + pos;
-            if ((isKey[at[0]] | isKey[at[1]] | isKey[at[2]] | isKey[at[3]] | isKey[at[4]] | isKey[at[5]] |
-                 isKey[at[6]] | isKey[at[7]]) == 0) {
-                pos += 8;
-                continue;
-            }
-        }
-        if (isKey[data[pos]] == 0) {
-            ++pos;
-            continue;
-        }
-        for (const KeyedNeedle& keyed : byValue[data[pos]]) {
-            const std::span<const std::uint8_t> needle = needles[keyed.needle];
-            if (pos < keyed.offset || tally.counts[keyed.needle] >= kMatchCountCap ||
-                tally.misses[keyed.needle] > budget) {
-                continue;
-            }
-            const std::size_t start = pos - keyed.offset;
-            if (start + needle.size() <= image.size() && std::memcmp(data + start, needle.data(), needle.size()) == 0) {
-                ++tally.counts[keyed.needle];
-            } else {
-                ++tally.misses[keyed.needle];
-            }
-        }
-        ++pos;
-    }
-    return tally;
-}
-
-std::vector<std::uint32_t> CountByRarestByte(std::span<const std::uint8_t> image,
-                                             const std::vector<std::span<const std::uint8_t>>& needles,
-                                             const std::vector<std::optional<std::uint32_t>>& lowest) {
-    std::array<std::uint64_t, 256> frequency{};
-    for (std::size_t i = 0; i < image.size(); i += 61) {
-        ++frequency[image[i]];
-    }
-    std::array<std::vector<KeyedNeedle>, 256> byValue;
-    std::vector<bool> general(needles.size(), false);
-    for (std::size_t i = 0; i < needles.size(); ++i) {
-        // Runs of one value (zero tables) are counted from the lengths of the image's runs.
-        if (needles[i].empty() ||
-            std::all_of(needles[i].begin(), needles[i].end(), [&](std::uint8_t b) { return b == needles[i][0]; })) {
-            general[i] = true;
-            continue;
-        }
-        std::size_t rarest = 0;
-        for (std::size_t k = 1; k < needles[i].size(); ++k) {
-            if (frequency[needles[i][k]] < frequency[needles[i][rarest]]) {
-                rarest = k;
-            }
-        }
-        byValue[needles[i][rarest]].push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(rarest)});
-    }
-    const std::uint64_t budget = std::max<std::uint64_t>(4096, image.size() / 16);
-    std::vector<RangeTally> tallies;
-    const std::size_t middle = image.size() / 2;
-    bool split = false;
-    if (std::thread::hardware_concurrency() != 1 && image.size() >= (std::size_t{4} << 20)) {
-        try {
-            RangeTally upper;
-            std::thread helper([&] { upper = TallyRange(image, needles, byValue, middle, image.size(), budget / 2); });
-            tallies.push_back(TallyRange(image, needles, byValue, 0, middle, budget / 2));
-            helper.join();
-            tallies.push_back(std::move(upper));
-            split = true;
-        } catch (const std::system_error&) {
-            tallies.clear();
-        }
-    }
-    if (!split) {
-        tallies.push_back(TallyRange(image, needles, byValue, 0, image.size(), budget));
-    }
-    std::vector<std::uint32_t> counts(needles.size(), 0);
-    const std::uint64_t perRange = split ? budget / 2 : budget;
-    for (std::size_t i = 0; i < needles.size(); ++i) {
-        std::uint64_t sum = 0;
-        for (const RangeTally& tally : tallies) {
-            general[i] = general[i] || tally.misses[i] > perRange;
-            sum += tally.counts[i];
-        }
-        counts[i] = static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, kMatchCountCap));
-    }
-    std::vector<std::span<const std::uint8_t>> rest;
-    std::vector<std::optional<std::uint32_t>> restLowest;
-    std::vector<std::size_t> restIndex;
-    for (std::size_t i = 0; i < needles.size(); ++i) {
-        if (general[i]) {
-            rest.push_back(needles[i]);
-            restLowest.push_back(lowest[i]);
-            restIndex.push_back(i);
-        }
-    }
-    if (!rest.empty()) {
-        const std::vector<std::uint32_t> counted = detail::CountMatches(image, rest, restLowest, kMatchCountCap);
-        for (std::size_t k = 0; k < rest.size(); ++k) {
-            counts[restIndex[k]] = counted[k];
-        }
-    }
-    return counts;
-}
-
-// Exact matches up to the cap. Most tables stand once: the search over the reversed image gives each
-// table's highest match, and where it is the lowest there is no other. Counting visits every position of
-// the image and costs several times the search, so only the tables found at two places or more are
-// counted.
-std::vector<std::uint32_t> Counts(std::span<const std::uint8_t> newImage,
-                                  const std::vector<std::span<const std::uint8_t>>& needles,
-                                  const std::vector<std::optional<std::uint32_t>>& lowest) {
-    std::vector<std::uint32_t> counts(needles.size(), 0);
-    std::vector<std::uint8_t> reversedImage(newImage.rbegin(), newImage.rend());
-    std::vector<std::vector<std::uint8_t>> reversed(needles.size());
-    std::vector<std::span<const std::uint8_t>> reversedNeedles(needles.size());
-    for (std::size_t i = 0; i < needles.size(); ++i) {
-        if (lowest[i]) {
-            reversed[i].assign(needles[i].rbegin(), needles[i].rend());
-        }
-        reversedNeedles[i] = reversed[i];
-    }
-    const std::vector<std::optional<std::uint32_t>> last = FindLowestOffsets(reversedImage, reversedNeedles);
-    std::vector<std::span<const std::uint8_t>> several;
-    std::vector<std::optional<std::uint32_t>> severalLowest;
-    std::vector<std::size_t> severalIndex;
-    for (std::size_t i = 0; i < needles.size(); ++i) {
-        if (!lowest[i]) {
-            continue;
-        }
-        const std::uint64_t highest = newImage.size() - needles[i].size() - std::uint64_t{last[i].value_or(0)};
-        if (!needles[i].empty() && last[i] && highest == *lowest[i]) {
-            counts[i] = 1;
-        } else {
-            several.push_back(needles[i]);
-            severalLowest.push_back(lowest[i]);
-            severalIndex.push_back(i);
-        }
-    }
-    if (!several.empty()) {
-        const std::vector<std::uint32_t> counted = CountByRarestByte(newImage, several, severalLowest);
-        for (std::size_t k = 0; k < several.size(); ++k) {
-            counts[severalIndex[k]] = counted[k];
-        }
-    }
-    return counts;
-}
-
 } // namespace
 
 std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
@@ -468,23 +300,29 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
     for (const TableRegion& table : tables) {
         needles.push_back(oldImage.subspan(table.address, table.size));
     }
-    const std::vector<std::optional<std::uint32_t>> lowest = FindLowestOffsets(newImage, needles);
-    const std::vector<std::uint32_t> counts = Counts(newImage, needles, lowest);
+    // One scan that lets no table end at its first match gives both the lowest match and the count.
+    const detail::FoundAndCounted found = detail::FindAndCountMatches(newImage, needles, kMatchCountCap);
+    const std::vector<std::optional<std::uint32_t>>& lowest = found.lowest;
+    const std::vector<std::uint32_t>& counts = found.counts;
     std::vector<AnchorPair> known;
     for (std::size_t i = 0; i < tables.size(); ++i) {
         if (counts[i] == 1 && tables[i].size >= detail::kAnchorLength) {
             known.push_back({tables[i].address, *lowest[i]});
         }
     }
-    const ImageAlignment alignment(oldImage, newImage, std::move(known));
-    const FillerBytes filler(newImage);
+    // One pass over the new image's bytes for both the alignment's sampled bytes and the filler values.
+    const detail::ByteProfile profile = detail::ProfileBytes(newImage, detail::kFillerProfileStride);
+    const ImageAlignment alignment(oldImage, newImage, std::move(known), 0, &profile);
+    const FillerBytes filler(profile);
     std::vector<TableLocation> locations(tables.size());
-    for (std::size_t i = 0; i < tables.size(); ++i) {
+    const auto place = [&](std::size_t i) {
         TableLocation& location = locations[i];
         location.lowestMatch = lowest[i];
         location.matchCount = counts[i];
         const Neighbourhood around = alignment.Around(tables[i].address, tables[i].size, kReach);
-        const bool allFiller = detail::InformativeBytes(needles[i], filler) == 0;
+        // Tables run to megabytes: the first byte other than filler settles it.
+        const bool allFiller =
+            std::all_of(needles[i].begin(), needles[i].end(), [&](std::uint8_t byte) { return filler.IsFiller(byte); });
         location.predicted = Predicted(oldImage, newImage, tables[i], around, filler, allFiller);
         Sides sides;
         if (!location.predicted) {
@@ -506,6 +344,28 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
             location.similar =
                 Similar(newImage, needles[i], tables[i], around, location.predicted, alignment, filler, sides);
         }
+    };
+    // Each table is placed on its own from shared read-only data, so two threads give the same answer as
+    // one; they take the next table as they finish, as a few changed tables cost more than all the rest.
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < tables.size(); i = next++) {
+            place(i);
+        }
+    };
+    bool split = false;
+    if (std::thread::hardware_concurrency() != 1 && tables.size() >= kTablesPerThread * 2) {
+        try {
+            std::thread helper(work);
+            work();
+            helper.join();
+            split = true;
+        } catch (const std::system_error&) {
+            split = false; // no thread to be had: this one places what is left
+        }
+    }
+    if (!split) {
+        work();
     }
     return locations;
 }
