@@ -497,7 +497,13 @@ GeneratedCase Generate(const GeneratorOptions& options) {
         for (std::size_t t = 0; t < made.tables.size(); ++t) {
             const TableKind kind = made.tables[t].kind;
             if (kind == TableKind::Copied || kind == TableKind::Echoed) {
-                insertedAfterGap[habits.Between(0, static_cast<std::uint32_t>(gaps.size() - 1))].push_back(t);
+                // Not in the gaps next to the table: bytes that stand right beside the place a table left are
+                // the table moved a little, whatever the update did.
+                std::size_t gap = t;
+                while (made.tables.size() > 2 && (gap == t || gap == t + 1)) {
+                    gap = habits.Between(0, static_cast<std::uint32_t>(gaps.size() - 1));
+                }
+                insertedAfterGap[gap].push_back(t);
             }
         }
     }

@@ -6,6 +6,7 @@
 
 #include "locate/anchor_tier.h"
 #include "locate/haystack_profile.h"
+#include "locate/match_count.h"
 #include "locate/run_search.h"
 #include "locate/sampled_tier.h"
 #include "locate/search_state.h"
@@ -95,8 +96,8 @@ Result SearchAlone(std::span<const std::uint8_t> haystack, std::span<const std::
 // the cache. The haystack is read up to where the last start in range still has grams and anchors, and
 // the pass stops early once every table is settled or handed over.
 SearchState ScanRange(const Plan& plan, std::span<const std::uint8_t> haystack, Needles needles, std::size_t lowest,
-                      std::size_t limit, std::size_t blockSize) {
-    SearchState state(haystack, needles, lowest, limit);
+                      std::size_t limit, std::size_t blockSize, std::uint32_t countCap = 0) {
+    SearchState state(haystack, needles, lowest, limit, countCap);
     for (std::uint32_t i : plan.scanned) {
         state.SetBudget(i, needles[i].size() + plan.budget);
     }
@@ -207,6 +208,162 @@ std::vector<Result> detail::FindLowestOffsets(std::span<const std::uint8_t> hays
     }
     SearchAloneEach(haystack, needles, profile, plan.alone, 0, 1, results);
     return results;
+}
+
+namespace {
+
+// The scans of a count: one per thread, each over its half of the starts, none settling a needle before
+// the cap.
+std::vector<SearchState> CountingScans(const Plan& plan, std::span<const std::uint8_t> haystack, Needles needles,
+                                       std::uint32_t cap, const SearchTuning& tuning) {
+    std::vector<SearchState> scans;
+    const bool twoThreads = tuning.threads >= 2 && std::thread::hardware_concurrency() != 1 &&
+                            haystack.size() >= 2 * tuning.minimumBytesPerThread;
+    if (twoThreads) {
+        const std::size_t middle = haystack.size() / 2;
+        std::optional<SearchState> upper;
+        try {
+            std::thread helper([&] {
+                upper.emplace(ScanRange(plan, haystack, needles, middle, haystack.size(), tuning.blockSize, cap));
+            });
+            scans.push_back(ScanRange(plan, haystack, needles, 0, middle, tuning.blockSize, cap));
+            helper.join();
+            scans.push_back(std::move(*upper));
+        } catch (const std::system_error&) {
+            scans.clear(); // no thread to be had: one scan counts it all
+        }
+    }
+    if (scans.empty()) {
+        scans.push_back(ScanRange(plan, haystack, needles, 0, haystack.size(), tuning.blockSize, cap));
+    }
+    return scans;
+}
+
+// What the scans found of one scanned needle: every match when `complete` (none spent its budget and,
+// together, they stayed below the cap).
+struct Tally {
+    std::size_t found = 0;
+    std::optional<std::uint32_t> lowest;
+    bool exhausted = false;
+};
+
+Tally TallyOf(const std::vector<SearchState>& scans, std::uint32_t index) {
+    Tally tally;
+    for (const SearchState& scan : scans) {
+        tally.exhausted = tally.exhausted || scan.Progress(index).exhausted;
+        tally.found += scan.Matches(index).size();
+        for (std::uint32_t start : scan.Matches(index)) {
+            tally.lowest = std::min(tally.lowest.value_or(start), start);
+        }
+    }
+    return tally;
+}
+
+// The needles the scan leaves to others: runs of one value and needles too short for an anchor, which it
+// never looks at, and empty ones.
+std::vector<std::uint32_t> Unscanned(const Plan& plan, Needles needles) {
+    std::vector<std::uint32_t> rest(plan.alone.begin(), plan.alone.end());
+    for (std::uint32_t i = 0; i < needles.size(); ++i) {
+        if (needles[i].empty()) {
+            rest.push_back(i);
+        }
+    }
+    for (const detail::RunNeedle& run : plan.runs) {
+        rest.push_back(run.index);
+    }
+    return rest;
+}
+
+// Counts the needles of `indexes` the general way, which stays linear whatever the data.
+void CountGenerally(std::span<const std::uint8_t> haystack, Needles needles, std::span<const Result> lowest,
+                    const std::vector<std::uint32_t>& indexes, std::uint32_t cap, std::vector<std::uint32_t>& counts) {
+    if (indexes.empty()) {
+        return;
+    }
+    std::vector<std::span<const std::uint8_t>> some;
+    std::vector<Result> someLowest;
+    for (std::uint32_t i : indexes) {
+        some.push_back(needles[i]);
+        someLowest.push_back(lowest[i]);
+    }
+    const std::vector<std::uint32_t> counted = detail::CountMatches(haystack, some, someLowest, cap);
+    for (std::size_t k = 0; k < indexes.size(); ++k) {
+        counts[indexes[k]] = counted[k];
+    }
+}
+
+} // namespace
+
+std::vector<std::uint32_t> detail::CountMatchesInScan(std::span<const std::uint8_t> haystack, Needles needles,
+                                                      std::span<const Result> lowest, std::uint32_t cap,
+                                                      const SearchTuning& tuning) {
+    // A needle without a match is left out of the scan as an empty one, which the plan answers at once.
+    std::vector<std::span<const std::uint8_t>> present(needles.begin(), needles.end());
+    for (std::size_t i = 0; i < present.size(); ++i) {
+        if (!lowest[i]) {
+            present[i] = {};
+        }
+    }
+    std::vector<Result> unused(needles.size());
+    const HaystackProfile profile(haystack);
+    const Plan plan = MakePlan(haystack, present, profile, tuning, unused);
+    const std::vector<SearchState> scans = CountingScans(plan, haystack, present, cap, tuning);
+    std::vector<std::uint32_t> counts(needles.size(), 0);
+    std::vector<std::uint32_t> rest;
+    for (std::uint32_t i : Unscanned(plan, present)) {
+        if (lowest[i]) {
+            rest.push_back(i);
+        }
+    }
+    for (std::uint32_t i : plan.scanned) {
+        const Tally tally = TallyOf(scans, i);
+        if (tally.exhausted) {
+            rest.push_back(i);
+        } else {
+            counts[i] = static_cast<std::uint32_t>(std::min<std::size_t>(tally.found, cap));
+        }
+    }
+    CountGenerally(haystack, needles, lowest, rest, cap, counts);
+    return counts;
+}
+
+detail::FoundAndCounted detail::FindAndCountMatches(std::span<const std::uint8_t> haystack, Needles needles,
+                                                    std::uint32_t cap, const SearchTuning& tuning) {
+    FoundAndCounted result{std::vector<Result>(needles.size()), std::vector<std::uint32_t>(needles.size(), 0)};
+    const HaystackProfile profile(haystack);
+    std::vector<Result> unused(needles.size());
+    const Plan plan = MakePlan(haystack, needles, profile, tuning, unused);
+    const std::vector<SearchState> scans = CountingScans(plan, haystack, needles, cap, tuning);
+    // A needle whose every match the count saw has its lowest among them; the others (counted to the cap,
+    // spent their budget, or never scanned) are searched for their lowest, and counted generally unless
+    // the cap is known to be reached.
+    std::vector<std::uint32_t> rest = Unscanned(plan, needles);
+    std::vector<std::uint32_t> uncounted = rest;
+    for (std::uint32_t i : plan.scanned) {
+        const Tally tally = TallyOf(scans, i);
+        if (tally.exhausted) {
+            rest.push_back(i);
+            uncounted.push_back(i);
+        } else if (tally.found >= cap) {
+            rest.push_back(i);
+            result.counts[i] = cap;
+        } else {
+            result.lowest[i] = tally.lowest;
+            result.counts[i] = static_cast<std::uint32_t>(tally.found);
+        }
+    }
+    if (!rest.empty()) {
+        std::vector<std::span<const std::uint8_t>> some;
+        for (std::uint32_t i : rest) {
+            some.push_back(needles[i]);
+        }
+        const std::vector<Result> found = FindLowestOffsets(haystack, some, tuning);
+        for (std::size_t k = 0; k < rest.size(); ++k) {
+            result.lowest[rest[k]] = found[k];
+        }
+    }
+    CountGenerally(haystack, needles, result.lowest, uncounted, cap, result.counts);
+    return result;
 }
 
 std::vector<Result> FindLowestOffsetsNaive(std::span<const std::uint8_t> haystack, Needles needles) {

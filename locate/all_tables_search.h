@@ -52,5 +52,24 @@ std::vector<std::optional<std::uint32_t>> FindLowestOffsets(std::span<const std:
                                                             std::span<const std::span<const std::uint8_t>> needles,
                                                             const SearchTuning& tuning);
 
+// For every needle with a lowest match (from FindLowestOffsets), the number of offsets where all its bytes
+// match, counted up to `cap` (a count of `cap` means "this many or more"); 0 for the others. The same
+// one-pass scan as the search, but a match does not end a needle's search; what the scan cannot count
+// within its budget is counted by CountMatches. The same answer as CountMatches, whatever the tuning.
+std::vector<std::uint32_t> CountMatchesInScan(std::span<const std::uint8_t> haystack,
+                                              std::span<const std::span<const std::uint8_t>> needles,
+                                              std::span<const std::optional<std::uint32_t>> lowest, std::uint32_t cap,
+                                              const SearchTuning& tuning = {});
+
+// FindLowestOffsets and CountMatchesInScan in one: the lowest matches come from the count wherever it saw
+// every match, so that usually one scan gives both.
+struct FoundAndCounted {
+    std::vector<std::optional<std::uint32_t>> lowest;
+    std::vector<std::uint32_t> counts;
+};
+FoundAndCounted FindAndCountMatches(std::span<const std::uint8_t> haystack,
+                                    std::span<const std::span<const std::uint8_t>> needles, std::uint32_t cap,
+                                    const SearchTuning& tuning = {});
+
 } // namespace detail
 } // namespace dovra

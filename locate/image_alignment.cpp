@@ -6,6 +6,8 @@
 #include <system_error>
 #include <thread>
 
+#include "locate/radix_sort.h"
+
 namespace dovra::detail {
 namespace {
 
@@ -51,17 +53,16 @@ struct SamplePlan {
 
 constexpr std::uint64_t kSampleHash = 0x9E3779B97F4A7C15ull;
 
-SamplePlan ChoosePlan(std::span<const std::uint8_t> image) {
+// The stride at which an image of this size is profiled.
+std::size_t ProfileStride(std::size_t size) {
+    return size >= kProfileStride * (std::size_t{1} << 16) ? kProfileStride : 1;
+}
+
+SamplePlan ChoosePlan(const ByteProfile& profile) {
     SamplePlan plan;
-    const std::size_t stride = image.size() >= kProfileStride * (std::size_t{1} << 16) ? kProfileStride : 1;
-    std::array<std::uint64_t, 256> counts{};
-    std::uint64_t total = 0;
-    std::uint64_t clusterStarts = 0;
-    for (std::size_t i = 0; i < image.size(); i += stride) {
-        ++counts[image[i]];
-        ++total;
-        clusterStarts += i > 0 && image[i] != 0 && image[i - 1] == 0 ? 1 : 0;
-    }
+    const std::array<std::uint64_t, 256>& counts = profile.counts;
+    const std::uint64_t total = profile.total;
+    const std::uint64_t clusterStarts = profile.zeroEnds;
     if (total != 0 && counts[0] * 10 >= total * 9) {
         plan.zeroClusters = true;
         while ((clusterStarts >> plan.clusterBits) * kSampleSpacing > total * 2) {
@@ -99,7 +100,11 @@ SamplePlan ChoosePlan(std::span<const std::uint8_t> image) {
 // runs of one value (padding, zero tables) are never chosen. Sorted by gram, and only grams that occur once.
 class Sampler {
 public:
-    explicit Sampler(std::span<const std::uint8_t> image) : m_data(image.data()) {}
+    // Room for about four times the expected samples, so that they are not copied as they grow; pages of
+    // it never written are never touched.
+    explicit Sampler(std::span<const std::uint8_t> image) : m_data(image.data()) {
+        m_samples.reserve(image.size() / (kSampleSpacing / 4));
+    }
 
     // A new stream of places in ascending order: repeats are looked for among the recent ones of a stream.
     void Restart() { m_recentCount = 0; }
@@ -166,25 +171,45 @@ std::vector<Sample> UniqueSamples(std::span<const std::uint8_t> image, const Sam
         }
     }
     std::vector<Sample>& samples = sampler.Samples();
-    std::sort(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) {
-        return a.low != b.low ? a.low < b.low : a.high != b.high ? a.high < b.high : a.offset < b.offset;
-    });
-    std::vector<Sample> unique;
+    // Any order that puts equal grams together and is the same in both images will do: by the gram's first
+    // four bytes (two radix passes), then each stretch of equal ones by the whole gram and the offset.
+    RadixSortBy(samples, [](const Sample& sample) { return static_cast<std::uint32_t>(sample.low); });
+    for (std::size_t i = 0; i < samples.size();) {
+        std::size_t j = i + 1;
+        while (j < samples.size() &&
+               static_cast<std::uint32_t>(samples[j].low) == static_cast<std::uint32_t>(samples[i].low)) {
+            ++j;
+        }
+        if (j - i > 1) {
+            std::sort(
+                samples.begin() + static_cast<std::ptrdiff_t>(i), samples.begin() + static_cast<std::ptrdiff_t>(j),
+                [](const Sample& a, const Sample& b) {
+                    return a.low != b.low ? a.low < b.low : a.high != b.high ? a.high < b.high : a.offset < b.offset;
+                });
+        }
+        i = j;
+    }
+    // Kept in place: a fresh vector of a few megabytes costs its page faults.
+    std::size_t kept = 0;
     for (std::size_t i = 0; i < samples.size();) {
         std::size_t j = i + 1;
         while (j < samples.size() && samples[j].low == samples[i].low && samples[j].high == samples[i].high) {
             ++j;
         }
         if (j == i + 1 && !samples[i].repeated) {
-            unique.push_back(samples[i]);
+            samples[kept++] = samples[i];
         }
         i = j;
     }
-    return unique;
+    samples.resize(kept);
+    return std::move(samples);
 }
 
+// The order UniqueSamples leaves the grams in.
 bool GramLess(const Sample& a, const Sample& b) {
-    return a.low != b.low ? a.low < b.low : a.high < b.high;
+    const auto lowA = static_cast<std::uint32_t>(a.low);
+    const auto lowB = static_cast<std::uint32_t>(b.low);
+    return lowA != lowB ? lowA < lowB : a.low != b.low ? a.low < b.low : a.high < b.high;
 }
 
 std::vector<AnchorPair> Pair(const std::vector<Sample>& oldSamples, const std::vector<Sample>& newSamples) {
@@ -250,11 +275,13 @@ std::vector<AnchorPair> KeepChains(const std::vector<AnchorPair>& chain) {
 } // namespace
 
 ImageAlignment::ImageAlignment(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                               std::vector<AnchorPair> known, unsigned threads) {
+                               std::vector<AnchorPair> known, unsigned threads, const ByteProfile* newProfile) {
     std::vector<Sample> oldSamples;
     std::vector<Sample> newSamples;
     bool sampled = false;
-    const SamplePlan plan = ChoosePlan(newImage);
+    const std::size_t stride = ProfileStride(newImage.size());
+    const SamplePlan plan = ChoosePlan(
+        newProfile != nullptr && newProfile->stride == stride ? *newProfile : ProfileBytes(newImage, stride));
     // A thread costs more than sampling a few MiB.
     const bool twoThreads = threads == 0 ? std::thread::hardware_concurrency() != 1 &&
                                                oldImage.size() + newImage.size() >= (std::size_t{8} << 20)
@@ -273,11 +300,16 @@ ImageAlignment::ImageAlignment(std::span<const std::uint8_t> oldImage, std::span
         oldSamples = UniqueSamples(oldImage, plan);
         newSamples = UniqueSamples(newImage, plan);
     }
-    std::vector<AnchorPair> pairs = Pair(oldSamples, newSamples);
-    pairs.insert(pairs.end(), known.begin(), known.end());
-    std::sort(pairs.begin(), pairs.end(), [](const AnchorPair& a, const AnchorPair& b) {
+    // In ascending old offset, and where the same old offset comes twice (a table found once that is also a
+    // sampled gram), the lower new offset first. The sampled pairs have distinct old offsets.
+    const auto byOffsets = [](const AnchorPair& a, const AnchorPair& b) {
         return a.oldOffset != b.oldOffset ? a.oldOffset < b.oldOffset : a.newOffset < b.newOffset;
-    });
+    };
+    std::vector<AnchorPair> sampledPairs = Pair(oldSamples, newSamples);
+    RadixSortBy(sampledPairs, [](const AnchorPair& pair) { return pair.oldOffset; });
+    std::sort(known.begin(), known.end(), byOffsets);
+    std::vector<AnchorPair> pairs(sampledPairs.size() + known.size());
+    std::merge(sampledPairs.begin(), sampledPairs.end(), known.begin(), known.end(), pairs.begin(), byOffsets);
     pairs.erase(std::unique(pairs.begin(), pairs.end(),
                             [](const AnchorPair& a, const AnchorPair& b) { return a.oldOffset == b.oldOffset; }),
                 pairs.end());

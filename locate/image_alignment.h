@@ -5,6 +5,8 @@
 #include <span>
 #include <vector>
 
+#include "locate/byte_profile.h"
+
 // How the old image maps onto the new one. Tables do not move alone: the bytes around a table in the old
 // image stand around it in the new one, moved by the same distance. The alignment finds places whose bytes
 // occur exactly once in each image and keeps those that line up in the same order over long stretches, so
@@ -30,8 +32,10 @@ public:
     // `known` are places already known to be unique in both images (tables found exactly once); they join
     // the sampled anchors. Linear in the images' sizes whatever the data; the same on one thread or two.
     // `threads` 0 lets large images be sampled on two threads when the machine has them.
+    // `newProfile`, when given, is the new image's byte profile, used where its stride is the one the
+    // alignment profiles at.
     ImageAlignment(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                   std::vector<AnchorPair> known, unsigned threads = 0);
+                   std::vector<AnchorPair> known, unsigned threads = 0, const ByteProfile* newProfile = nullptr);
 
     // The kept anchors nearest to [oldOffset, oldOffset + size) on either side, outside it, within `reach`.
     Neighbourhood Around(std::uint32_t oldOffset, std::uint32_t size, std::uint32_t reach) const;

@@ -227,7 +227,8 @@ std::size_t SampledTier::Settle(SearchState& state, std::size_t scannedTo) {
             continue; // another tier's
         }
         std::uint8_t& closed = m_closed[static_cast<std::size_t>(member - members.begin())];
-        if (state.Progress(needle).exhausted) {
+        if (!state.Open(needle)) {
+            // Handed over, or a count that reached its cap.
             m_open -= closed == 0 ? 1 : 0;
             closed = 1;
         } else if (closed == 0) {

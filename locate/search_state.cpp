@@ -37,9 +37,9 @@ bool EqualCounting(const std::uint8_t* a, const std::uint8_t* b, std::size_t fro
 } // namespace
 
 SearchState::SearchState(std::span<const std::uint8_t> haystack, std::span<const std::span<const std::uint8_t>> needles,
-                         std::size_t lowest, std::size_t limit)
+                         std::size_t lowest, std::size_t limit, std::uint32_t countCap)
     : m_haystack(haystack), m_needles(needles), m_progress(needles.size()), m_heads(needles.size() * kHeadLength),
-      m_lowest(lowest), m_limit(limit) {
+      m_matches(countCap != 0 ? needles.size() : 0), m_lowest(lowest), m_limit(limit), m_countCap(countCap) {
     for (std::size_t i = 0; i < needles.size(); ++i) {
         const std::size_t length = std::min(kHeadLength, needles[i].size());
         std::copy_n(needles[i].begin(), length, m_heads.begin() + static_cast<std::ptrdiff_t>(i * kHeadLength));
@@ -63,7 +63,19 @@ void SearchState::Offer(std::uint32_t index, std::size_t start, std::size_t know
     const bool equal = std::memcmp(candidate, m_heads.data() + std::size_t{index} * kHeadLength, head) == 0 &&
                        EqualCounting(candidate, needle.data(), head, middle, true, cost) &&
                        EqualCounting(candidate, needle.data(), middle, needle.size(), false, cost);
-    if (equal) {
+    if (equal && m_countCap != 0) {
+        // A count never sets `best`: the tiers settle a needle once its best cannot be beaten, and a count
+        // is settled only by reaching the cap. A start is kept once, whichever gram or anchor offered it.
+        std::vector<std::uint32_t>& matches = m_matches[index];
+        if (std::find(matches.begin(), matches.end(), start) == matches.end()) {
+            matches.push_back(static_cast<std::uint32_t>(start));
+        }
+        if (matches.size() >= m_countCap) {
+            progress.settled = true;
+            m_changes.push_back(index);
+            return;
+        }
+    } else if (equal) {
         if (!progress.best) {
             m_changes.push_back(index);
         }

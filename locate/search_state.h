@@ -16,11 +16,12 @@ struct NeedleProgress {
 };
 
 // One scan's view: when the haystack is split between threads, each scan accepts only the starts in its
-// own range [lowest, limit).
+// own range [lowest, limit). With a `countCap` the scan counts matches instead of looking for the lowest:
+// every match is kept (up to the cap, which settles the needle) and none ends the search for its needle.
 class SearchState {
 public:
     SearchState(std::span<const std::uint8_t> haystack, std::span<const std::span<const std::uint8_t>> needles,
-                std::size_t lowest, std::size_t limit);
+                std::size_t lowest, std::size_t limit, std::uint32_t countCap = 0);
 
     std::span<const std::uint8_t> Haystack() const { return m_haystack; }
     std::span<const std::uint8_t> Needle(std::uint32_t index) const { return m_needles[index]; }
@@ -40,6 +41,9 @@ public:
 
     void SetBudget(std::uint32_t index, std::uint64_t budget) { m_progress[index].budget = budget; }
 
+    // When counting: the distinct starts of the needle's matches found in this scan's range, at most the cap.
+    const std::vector<std::uint32_t>& Matches(std::uint32_t index) const { return m_matches[index]; }
+
     // The needles that found their first match or spent their budget, in that order, so that a tier
     // settles its needles by looking at what changed rather than at all of them after every block.
     const std::vector<std::uint32_t>& Changes() const { return m_changes; }
@@ -54,8 +58,10 @@ private:
     // cache where the needles themselves lie anywhere in the old image.
     std::vector<std::uint8_t> m_heads;
     std::vector<std::uint32_t> m_changes;
+    std::vector<std::vector<std::uint32_t>> m_matches; // when counting
     std::size_t m_lowest;
     std::size_t m_limit;
+    std::uint32_t m_countCap;
 };
 
 } // namespace dovra::detail

@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <vector>
 
+#include "locate/radix_sort.h"
+
 namespace dovra::detail {
 namespace {
 
 // A value is filler when it is more than one byte in this many of the image.
 constexpr std::uint64_t kFillerShare = 16;
-constexpr std::size_t kProfileStride = 61;
 // Window places are ranked on the table's first bytes; only the best is scored in full.
 constexpr std::size_t kRankingBytes = 1024;
+// Below this many words a comparison sort is quicker than clearing a radix sort's buckets.
+constexpr std::size_t kRadixSortFrom = 1u << 14;
 
 struct Agreement {
     std::uint32_t informative = 0;
@@ -42,13 +45,14 @@ bool LooksLikePointer(std::uint32_t word) {
 
 // Pointers into the binary change by the distance the bytes they point to moved: in a table of pointers
 // every pointer to one region changes by the same amount. Words (little-endian, at one of the four
-// phases) that differ by the amount most of them share count as agreeing, when enough of the words that
-// differ share it that it is no coincidence. Returns the informative bytes of those words that differ from the old
+// phases) that differ by an amount that enough of the words that differ share (so that it is no
+// coincidence) count as agreeing. Returns the informative bytes of those words that differ from the old
 // ones.
 std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::uint8_t* place,
                                 const FillerBytes& filler) {
     std::uint32_t best = 0;
     std::vector<std::uint32_t> deltas;
+    std::vector<std::uint32_t> shared;
     for (std::size_t phase = 0; phase < 4 && phase + 4 <= table.size(); ++phase) {
         deltas.clear();
         for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
@@ -58,28 +62,33 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
                 deltas.push_back(after - before);
             }
         }
-        std::sort(deltas.begin(), deltas.end());
-        std::uint32_t delta = 0;
-        std::size_t shared = 0;
+        // A changed table of a megabyte has a quarter million words a phase.
+        if (deltas.size() >= kRadixSortFrom) {
+            RadixSortBy(deltas, [](std::uint32_t delta) { return delta; });
+        } else {
+            std::sort(deltas.begin(), deltas.end());
+        }
+        // Pointers into several regions move by one amount per region.
+        shared.clear();
         for (std::size_t i = 0; i < deltas.size();) {
             std::size_t j = i + 1;
             while (j < deltas.size() && deltas[j] == deltas[i]) {
                 ++j;
             }
-            if (j - i > shared) {
-                shared = j - i;
-                delta = deltas[i];
+            if (j - i >= kMinimumMovedPointers && (j - i) * kMovedPointerShare >= deltas.size()) {
+                shared.push_back(deltas[i]);
             }
             i = j;
         }
-        if (shared < kMinimumMovedPointers || shared * kMovedPointerShare < deltas.size()) {
+        if (shared.empty()) {
             continue;
         }
         std::uint32_t bytes = 0;
         for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
             const std::uint32_t before = Word(table.data() + at);
             const std::uint32_t after = Word(place + at);
-            if (after != before && after - before == delta && LooksLikePointer(before) && LooksLikePointer(after)) {
+            if (after != before && LooksLikePointer(before) && LooksLikePointer(after) &&
+                std::binary_search(shared.begin(), shared.end(), after - before)) {
                 for (std::size_t k = at; k < at + 4; ++k) {
                     bytes += !filler.IsFiller(table[k]) && place[k] != table[k] ? 1 : 0;
                 }
@@ -92,15 +101,12 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
 
 } // namespace
 
-FillerBytes::FillerBytes(std::span<const std::uint8_t> image) {
-    std::array<std::uint64_t, 256> counts{};
-    std::uint64_t total = 0;
-    for (std::size_t i = 0; i < image.size(); i += kProfileStride) {
-        ++counts[image[i]];
-        ++total;
-    }
+FillerBytes::FillerBytes(std::span<const std::uint8_t> image)
+    : FillerBytes(ProfileBytes(image, kFillerProfileStride)) {}
+
+FillerBytes::FillerBytes(const ByteProfile& profile) {
     for (std::size_t value = 0; value < 256; ++value) {
-        m_filler[value] = total != 0 && counts[value] * kFillerShare > total;
+        m_filler[value] = profile.total != 0 && profile.counts[value] * kFillerShare > profile.total;
     }
 }
 
@@ -115,18 +121,34 @@ std::optional<SimilarMatch> FindSimilar(std::span<const std::uint8_t> table, std
     }
     const std::int64_t lastStart = static_cast<std::int64_t>(newImage.size() - table.size());
     const std::size_t ranked = std::min(table.size(), kRankingBytes);
-    std::optional<std::int64_t> best;
-    std::uint64_t bestAgreeing = 0;
+    const std::span<const std::uint8_t> head = table.first(ranked);
     // Nearest first, so that among equal agreements the place nearest the prediction wins.
+    std::array<std::int64_t, 2 * kSimilarWindow + 1> starts{};
+    std::array<std::uint32_t, 2 * kSimilarWindow + 1> equal{};
+    std::size_t candidates = 0;
+    std::uint32_t mostEqual = 0;
     for (std::int64_t step = 0; step <= 2 * std::int64_t{kSimilarWindow}; ++step) {
         const std::int64_t start = base + (step % 2 == 0 ? step / 2 : -(step + 1) / 2);
         if (start < 0 || start > lastStart) {
             continue;
         }
-        const Agreement agreement = Agree(table, newImage.data() + start, ranked, filler);
-        if (!best || agreement.agreeing > bestAgreeing) {
-            best = start;
-            bestAgreeing = agreement.agreeing;
+        starts[candidates] = start;
+        equal[candidates] = Agree(head, newImage.data() + start, ranked, filler).agreeing;
+        mostEqual = std::max(mostEqual, equal[candidates]);
+        ++candidates;
+    }
+    // Moved pointers are weighed only where equal bytes come near the best (a pointer keeps its high
+    // bytes), which spares sorting the words of every place.
+    std::optional<std::int64_t> best;
+    std::uint64_t bestAgreeing = 0;
+    for (std::size_t c = 0; c < candidates; ++c) {
+        if (std::uint64_t{equal[c]} * 5 < std::uint64_t{mostEqual} * 4) {
+            continue;
+        }
+        const std::uint64_t agreeing = equal[c] + MovedPointerBytes(head, newImage.data() + starts[c], filler);
+        if (!best || agreeing > bestAgreeing) {
+            best = starts[c];
+            bestAgreeing = agreeing;
         }
     }
     if (!best) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 
+#include "locate/byte_profile.h"
 #include "locate/table_locator.h"
 
 // How well a changed table's old bytes agree with a stretch of the new image. Binaries are mostly filler
@@ -17,6 +18,8 @@ namespace dovra::detail {
 class FillerBytes {
 public:
     explicit FillerBytes(std::span<const std::uint8_t> image);
+    // From the image's profile at kFillerProfileStride.
+    explicit FillerBytes(const ByteProfile& profile);
     bool IsFiller(std::uint8_t value) const { return m_filler[value]; }
 
 private:

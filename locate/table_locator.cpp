@@ -1,13 +1,15 @@
 #include "locate/table_locator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <system_error>
+#include <thread>
 
 #include "locate/all_tables_search.h"
 #include "locate/image_alignment.h"
-#include "locate/match_count.h"
 #include "locate/similarity.h"
 
 namespace dovra {
@@ -23,10 +25,55 @@ constexpr std::uint32_t kReach = 256u << 10;
 // A single match is unexpected only when it is further than this (or the table's size) from the prediction;
 // nearer, it moved inside its own region.
 constexpr std::uint32_t kUnexpectedDistance = 4096;
+// Below this many tables a second thread to place them costs more than it saves.
+constexpr std::size_t kTablesPerThread = 64;
 
 bool HoldsAt(std::span<const std::uint8_t> image, std::span<const std::uint8_t> table, std::int64_t offset) {
     return offset >= 0 && static_cast<std::uint64_t>(offset) + table.size() <= image.size() &&
            std::memcmp(image.data() + offset, table.data(), table.size()) == 0;
+}
+
+// Where the stretch of filler that ends at `to` (exclusive) begins, looking no lower than `lowest`; zeros,
+// the usual filler, eight at a time.
+std::uint64_t FillerStart(std::span<const std::uint8_t> image, std::uint64_t to, std::uint64_t lowest,
+                          const FillerBytes& filler) {
+    const bool zeros = filler.IsFiller(0);
+    while (to > lowest) {
+        if (zeros && to >= lowest + 8) {
+            std::uint64_t word;
+            std::memcpy(&word, image.data() + to - 8, sizeof word);
+            if (word == 0) {
+                to -= 8;
+                continue;
+            }
+        }
+        if (!filler.IsFiller(image[to - 1])) {
+            break;
+        }
+        --to;
+    }
+    return to;
+}
+
+// Where the stretch of filler that begins at `from` ends, looking no higher than `highest`.
+std::uint64_t FillerEnd(std::span<const std::uint8_t> image, std::uint64_t from, std::uint64_t highest,
+                        const FillerBytes& filler) {
+    const bool zeros = filler.IsFiller(0);
+    while (from < highest) {
+        if (zeros && from + 8 <= highest) {
+            std::uint64_t word;
+            std::memcpy(&word, image.data() + from, sizeof word);
+            if (word == 0) {
+                from += 8;
+                continue;
+            }
+        }
+        if (!filler.IsFiller(image[from])) {
+            break;
+        }
+        ++from;
+    }
+    return from;
 }
 
 // Whether the old bytes from `from` to `to` stand unchanged in the new image, moved by `shift`.
@@ -59,14 +106,8 @@ std::optional<std::uint32_t> Predicted(std::span<const std::uint8_t> oldImage, s
         // than kReach: a stretch of filler without an end in reach places nothing.
         const std::uint64_t lowest = table.address > kReach ? table.address - kReach : 0;
         const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kReach);
-        std::uint64_t from = table.address;
-        while (from > lowest && filler.IsFiller(oldImage[from - 1])) {
-            --from;
-        }
-        std::uint64_t to = end;
-        while (to < highest && filler.IsFiller(oldImage[to])) {
-            ++to;
-        }
+        const std::uint64_t from = FillerStart(oldImage, table.address, lowest, filler);
+        const std::uint64_t to = FillerEnd(oldImage, end, highest, filler);
         beforeBounded = to < highest;
         afterBounded = from > lowest && from > 0;
         beforeTo = std::max(to + 1, end);
@@ -152,15 +193,9 @@ Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::ui
     const std::int64_t estimateAfter = around.shiftAfter ? *around.shiftAfter : *around.shiftBefore;
     const std::uint64_t end = std::uint64_t{table.address} + table.size;
     const std::uint64_t lowest = table.address > kFillerLimit ? table.address - kFillerLimit : 0;
-    std::uint64_t from = table.address;
-    while (from > lowest && filler.IsFiller(oldImage[from - 1])) {
-        --from;
-    }
+    const std::uint64_t from = FillerStart(oldImage, table.address, lowest, filler);
     const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kFillerLimit);
-    std::uint64_t to = end;
-    while (to < highest && filler.IsFiller(oldImage[to])) {
-        ++to;
-    }
+    const std::uint64_t to = FillerEnd(oldImage, end, highest, filler);
     if (from >= detail::kAnchorLength && (from == 0 || !filler.IsFiller(oldImage[from - 1]))) {
         const std::uint64_t gram = from - detail::kAnchorLength;
         const auto shift = SideShift(oldImage, newImage, gram, estimateBefore, filler);
@@ -233,10 +268,16 @@ std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std:
     if (predicted) {
         return detail::FindSimilar(bytes, newImage, *predicted, filler);
     }
-    std::vector<std::int64_t> shifts = alignment.ShiftsInside(table.address, table.size);
+    // The moves of the bytes next to the table first: among places that agree equally, the earlier wins.
+    std::vector<std::int64_t> shifts;
     for (const auto& side : {sides.before, sides.after, around.shiftBefore, around.shiftAfter}) {
         if (side && std::find(shifts.begin(), shifts.end(), *side) == shifts.end()) {
             shifts.push_back(*side);
+        }
+    }
+    for (std::int64_t inside : alignment.ShiftsInside(table.address, table.size)) {
+        if (std::find(shifts.begin(), shifts.end(), inside) == shifts.end()) {
+            shifts.push_back(inside);
         }
     }
     std::optional<SimilarMatch> best;
@@ -259,23 +300,29 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
     for (const TableRegion& table : tables) {
         needles.push_back(oldImage.subspan(table.address, table.size));
     }
-    const std::vector<std::optional<std::uint32_t>> lowest = FindLowestOffsets(newImage, needles);
-    const std::vector<std::uint32_t> counts = detail::CountMatches(newImage, needles, lowest, kMatchCountCap);
+    // One scan that lets no table end at its first match gives both the lowest match and the count.
+    const detail::FoundAndCounted found = detail::FindAndCountMatches(newImage, needles, kMatchCountCap);
+    const std::vector<std::optional<std::uint32_t>>& lowest = found.lowest;
+    const std::vector<std::uint32_t>& counts = found.counts;
     std::vector<AnchorPair> known;
     for (std::size_t i = 0; i < tables.size(); ++i) {
         if (counts[i] == 1 && tables[i].size >= detail::kAnchorLength) {
             known.push_back({tables[i].address, *lowest[i]});
         }
     }
-    const ImageAlignment alignment(oldImage, newImage, std::move(known));
-    const FillerBytes filler(newImage);
+    // One pass over the new image's bytes for both the alignment's sampled bytes and the filler values.
+    const detail::ByteProfile profile = detail::ProfileBytes(newImage, detail::kFillerProfileStride);
+    const ImageAlignment alignment(oldImage, newImage, std::move(known), 0, &profile);
+    const FillerBytes filler(profile);
     std::vector<TableLocation> locations(tables.size());
-    for (std::size_t i = 0; i < tables.size(); ++i) {
+    const auto place = [&](std::size_t i) {
         TableLocation& location = locations[i];
         location.lowestMatch = lowest[i];
         location.matchCount = counts[i];
         const Neighbourhood around = alignment.Around(tables[i].address, tables[i].size, kReach);
-        const bool allFiller = detail::InformativeBytes(needles[i], filler) == 0;
+        // Tables run to megabytes: the first byte other than filler settles it.
+        const bool allFiller =
+            std::all_of(needles[i].begin(), needles[i].end(), [&](std::uint8_t byte) { return filler.IsFiller(byte); });
         location.predicted = Predicted(oldImage, newImage, tables[i], around, filler, allFiller);
         Sides sides;
         if (!location.predicted) {
@@ -297,6 +344,28 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
             location.similar =
                 Similar(newImage, needles[i], tables[i], around, location.predicted, alignment, filler, sides);
         }
+    };
+    // Each table is placed on its own from shared read-only data, so two threads give the same answer as
+    // one; they take the next table as they finish, as a few changed tables cost more than all the rest.
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < tables.size(); i = next++) {
+            place(i);
+        }
+    };
+    bool split = false;
+    if (std::thread::hardware_concurrency() != 1 && tables.size() >= kTablesPerThread * 2) {
+        try {
+            std::thread helper(work);
+            work();
+            helper.join();
+            split = true;
+        } catch (const std::system_error&) {
+            split = false; // no thread to be had: this one places what is left
+        }
+    }
+    if (!split) {
+        work();
     }
     return locations;
 }

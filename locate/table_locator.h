@@ -31,11 +31,14 @@ struct TableLocation {
     // The lowest of them (set exactly when matchCount > 0).
     std::optional<std::uint32_t> lowestMatch;
     // Where the neighbourhood puts the table, when the alignment of the two images is confident about it.
+    // Also set with unexpectedPlace when the only match lies outside the stretch between the anchors nearest
+    // to the table, however far they are: then the place the nearer anchor's move gives.
     std::optional<std::uint32_t> predicted;
     // With several exact matches: the one that agrees with the alignment; nullopt when the alignment cannot
     // tell them apart (no confident prediction, or no match where it points).
     std::optional<std::uint32_t> alignedMatch;
-    // With exactly one exact match: true when a confident prediction puts the table somewhere else.
+    // With exactly one exact match: true when a confident prediction puts the table somewhere else, or the
+    // match lies across anchors that kept their order (predicted is then set too).
     bool unexpectedPlace = false;
     // With no exact match: the place near the prediction where the old bytes agree well enough, if any.
     std::optional<SimilarMatch> similar;

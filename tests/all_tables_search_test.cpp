@@ -104,6 +104,12 @@ TEST_P(GeneratedCases, EveryTableIsFoundWhereThePlainSearchFindsIt) {
     EXPECT_EQ(detail::FindLowestOffsets(generated.newImage, needles, TwoThreads()), expected);
     EXPECT_EQ(detail::FindLowestOffsets(generated.newImage, needles, Stressed()), expected);
     EXPECT_EQ(detail::FindLowestOffsets(generated.newImage, needles, AnchorsOnlyInTwo()), expected);
+    // The count that gives the lowest matches where it saw them all, below the cap and at it.
+    for (std::uint32_t cap : {2u, 100u}) {
+        EXPECT_EQ(detail::FindAndCountMatches(generated.newImage, needles, cap, OneThread()).lowest, expected);
+        EXPECT_EQ(detail::FindAndCountMatches(generated.newImage, needles, cap, Stressed()).lowest, expected);
+        EXPECT_EQ(detail::FindAndCountMatches(generated.newImage, needles, cap, AnchorsOnlyInTwo()).lowest, expected);
+    }
 }
 
 constexpr std::uint32_t kKiB = 1024;

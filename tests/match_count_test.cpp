@@ -29,11 +29,42 @@ std::vector<std::uint32_t> Counted(const Bytes& haystack, const Needles& needles
     return detail::CountMatches(haystack, needles, lowest, cap);
 }
 
+// The search's scan counting: the default, one thread, two threads however small the haystack, small
+// strides with blocks that put samples on their edges and a budget that sends tables to the general
+// counting half-way, and every table on the anchor scan.
+std::vector<detail::SearchTuning> ScanTunings() {
+    std::vector<detail::SearchTuning> tunings(5);
+    tunings[1].threads = 1;
+    tunings[2].minimumBytesPerThread = 0;
+    tunings[3].strides = {16, 4, 2};
+    tunings[3].blockSize = 1000;
+    tunings[3].haystackBytesPerBudgetByte = 1u << 30;
+    tunings[3].minimumBudget = 300;
+    tunings[3].minimumBytesPerThread = 0;
+    tunings[4].strides = {};
+    tunings[4].minimumBytesPerThread = 0;
+    return tunings;
+}
+
 void ExpectNaive(const Bytes& haystack, const std::vector<Bytes>& tables, std::uint32_t cap) {
     Needles needles(tables.begin(), tables.end());
     const std::vector<std::uint32_t> counts = Counted(haystack, needles, cap);
+    const auto lowest = FindLowestOffsets(haystack, needles);
     for (std::size_t i = 0; i < tables.size(); ++i) {
         EXPECT_EQ(counts[i], NaiveCount(haystack, tables[i], cap)) << "table " << i << " of size " << tables[i].size();
+    }
+    const std::vector<detail::SearchTuning> tunings = ScanTunings();
+    for (std::size_t t = 0; t < tunings.size(); ++t) {
+        const std::vector<std::uint32_t> scanned =
+            detail::CountMatchesInScan(haystack, needles, lowest, cap, tunings[t]);
+        const detail::FoundAndCounted both = detail::FindAndCountMatches(haystack, needles, cap, tunings[t]);
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            EXPECT_EQ(scanned[i], counts[i]) << "tuning " << t << ", table " << i << " of size " << tables[i].size();
+            EXPECT_EQ(both.counts[i], counts[i])
+                << "tuning " << t << ", table " << i << " of size " << tables[i].size();
+            EXPECT_EQ(both.lowest[i], lowest[i])
+                << "tuning " << t << ", table " << i << " of size " << tables[i].size();
+        }
     }
 }
 
@@ -82,6 +113,35 @@ TEST(MatchCountTest, ZeroImagesStayExactAndLargeOnesSplitInTwo) {
         tables.push_back(marked);
     }
     ExpectNaive(haystack, tables, kMatchCountCap);
+}
+
+// Records repeated back to back: a table of a few records matches at every record of the stretch, its
+// samples and anchors read the same bytes again and again, and every place must be counted once.
+TEST(MatchCountTest, RepeatedRecordsAreCountedOncePerPlace) {
+    std::mt19937 random(11);
+    Bytes haystack(300000);
+    for (auto& byte : haystack) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    const Bytes record = {3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9, 7};
+    for (std::size_t copy = 0; copy < 400; ++copy) {
+        std::copy(record.begin(), record.end(), haystack.begin() + static_cast<std::ptrdiff_t>(1000 + copy * 14));
+    }
+    for (std::size_t copy = 0; copy < 40; ++copy) {
+        std::copy(record.begin(), record.end(), haystack.begin() + static_cast<std::ptrdiff_t>(100000 + copy * 14));
+    }
+    std::vector<Bytes> tables;
+    for (std::size_t records : {1u, 3u, 6u, 10u}) {
+        Bytes table;
+        for (std::size_t k = 0; k < records; ++k) {
+            table.insert(table.end(), record.begin(), record.end());
+        }
+        tables.push_back(table);
+    }
+    tables.push_back(Bytes(haystack.begin() + 200000, haystack.begin() + 200300)); // once
+    for (std::uint32_t cap : {2u, 100u, 1000u}) {
+        ExpectNaive(haystack, tables, cap);
+    }
 }
 
 // FindTables gives the count beside the lowest match, on generated binaries of both styles.

@@ -145,6 +145,12 @@ TEST(SimilarityTest, CountsPointersMovedByOneSharedAmount) {
     EXPECT_EQ(AgreementPercent(table, Words(moved).data(), filler), 100u);
     // Each by its own amount: only the bytes that stayed equal agree.
     EXPECT_LT(*AgreementPercent(table, Words(scattered).data(), filler), kSimilarPercent);
+    // Pointers into two regions, each moved by its own amount.
+    std::vector<std::uint32_t> twoRegions = oldWords;
+    for (std::size_t i = 0; i < twoRegions.size(); ++i) {
+        twoRegions[i] += i < 16 ? 0x1C0u : 0xFFFFF000u;
+    }
+    EXPECT_EQ(AgreementPercent(table, Words(twoRegions).data(), filler), 100u);
     // Three moved pointers are no pattern.
     std::vector<std::uint32_t> few = oldWords;
     for (std::size_t i = 0; i < few.size(); ++i) {
