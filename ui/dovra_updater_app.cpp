@@ -16,8 +16,11 @@ int CDovraUpdaterApp::Run(int argc, char** argv) {
     // rather than rounded, so the dialog is as large as its texts need.
     QApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication application(argc, argv);
-    ApplyLook(application);
+    SetIdentity(application);
+    // Before the fonts are looked up: --help and --version end the program there without the application's
+    // destructor, and what the font lookup holds would be left unreleased.
     ParseCommandLine(application);
+    ApplyLook(application);
 
     // The dialog, and with it the engine and both binary images, lives exactly as long as the window.
     CDovraUpdaterDlg dialog;
@@ -26,9 +29,13 @@ int CDovraUpdaterApp::Run(int argc, char** argv) {
     return 0;
 }
 
-void CDovraUpdaterApp::ApplyLook(QApplication& application) {
+void CDovraUpdaterApp::SetIdentity(QApplication& application) {
     application.setApplicationName(QStringLiteral("DovraUpdater"));
     application.setApplicationVersion(QStringLiteral(DOVRA_VERSION));
+}
+
+void CDovraUpdaterApp::ApplyLook(QApplication& application) {
+    SetIdentity(application);
     application.setFont(dovra::JapaneseUiFont());
 
     // Qt's own texts (the message boxes' "Cancel", the pickers) in Japanese like the rest of the window,

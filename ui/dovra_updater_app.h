@@ -9,6 +9,8 @@ class CDovraUpdaterApp {
 public:
     int Run(int argc, char** argv);
 
+    // The name and version that --version and the About box show.
+    static void SetIdentity(QApplication& application);
     // Name, version, the Japanese UI font and Qt's own texts in Japanese for every window of the
     // application, message boxes included.
     static void ApplyLook(QApplication& application);
