@@ -1,6 +1,7 @@
 #pragma once
 
-#include <array>
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 #include <vector>
