@@ -393,6 +393,9 @@ TEST_F(CreateDefinitions, SecondRunKeepsTheEarlierFolderWholeAsABackup) {
     const auto firstRun = Snapshot(dir.Native(u8"old_NEW"));
     ASSERT_EQ(ReadOutput(u8"b.ini"), "1900,HP,2,4,\n") << ::testing::PrintToString(channels.log);
 
+    // The engine holds the binary it loaded until its next load; Windows lets nobody write a file while it
+    // is held, so that hold ends first.
+    engine.LoadNewBinary(dir.Cp932(u8"missing.bin"));
     WriteBytes(dir.Native(u8"new.bin"), Image(0x2000, {{0x1100, kTableBytes}}));
     channels.log.clear();
     EXPECT_TRUE(Run());
@@ -426,20 +429,26 @@ TEST_F(CreateDefinitions, LeftoversOfAKilledRunAreRemovedAndNothingElse) {
     WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}}), Image(0x2000, {{0x1100, kTableBytes}}));
     WriteBytes(dir.Native(u8".dovra-0123abcd.tmp/a.ini"), "half");
     WriteBytes(dir.Native(u8".dovra-0123abcd.tmp.keep"), "not ours");
-    WriteBytes(dir.Native(u8".dovra-0123ABCD.tmp"), "not ours either");
+    // Only where a name in capitals is another file than the tool's own in lower case.
+    const bool caseSensitive = test::NamesAreCaseSensitive(dir.Path());
+    if (caseSensitive) {
+        WriteBytes(dir.Native(u8".dovra-0123ABCD.tmp"), "not ours either");
+    }
 
     EXPECT_TRUE(Run());
 
     EXPECT_FALSE(std::filesystem::exists(dir.Native(u8".dovra-0123abcd.tmp")));
     EXPECT_TRUE(std::filesystem::exists(dir.Native(u8".dovra-0123abcd.tmp.keep")));
-    EXPECT_TRUE(std::filesystem::exists(dir.Native(u8".dovra-0123ABCD.tmp")));
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{".dovra-0123ABCD.tmp", ".dovra-0123abcd.tmp.keep", "new.bin", "old",
-                                               "old.bin", "old_NEW"}));
+    std::vector<std::string> expected{".dovra-0123abcd.tmp.keep", "new.bin", "old", "old.bin", "old_NEW"};
+    if (caseSensitive) {
+        expected.insert(expected.begin(), ".dovra-0123ABCD.tmp");
+    }
+    EXPECT_EQ(names, expected);
 }
 
 TEST_F(CreateDefinitions, OutputFolderThatCannotBeCreatedEndsTheCommand) {

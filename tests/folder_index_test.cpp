@@ -15,6 +15,9 @@ using test::WriteBytes;
 
 TEST(FolderIndex, FindsNamesAsWindowsWould) {
     TempDir dir;
+    if (!test::NamesAreCaseSensitive(dir.Path())) {
+        GTEST_SKIP() << "letter-case twins cannot exist here; the file system itself finds names of any case";
+    }
     for (const auto* name :
          {u8"T.IDN", u8"both.idn", u8"Both.idn", u8"BOTH.IDN", u8"two.IDN", u8"Two.idn", u8"ア.idn", u8"表.IDN"}) {
         WriteBytes(dir.Native(u8"f") / name, "x");

@@ -202,6 +202,11 @@ TEST_F(SettingsLoadingTest, FolderPathIsKeptExactlyAsGiven) {
 // is never there. A lookup that scanned the folder for each table made a load grow with the square of the table
 // count; the folder is read once, so both letter cases cost about the same.
 TEST_F(SettingsLoadingTest, CapitalExtensionsLoadAboutAsFastAsLowerCase) {
+    if (!test::NamesAreCaseSensitive(dir.Path())) {
+        // There the file system opens "T.IDN" as "t.idn" by its own lookup (under Wine a folder scan per
+        // open), which is not the tool's to speed up.
+        GTEST_SKIP() << "names of any letter case are one file here";
+    }
     constexpr int kTables = 500;
     for (int i = 0; i < kTables; ++i) {
         const std::string name = fmt::format("t{:04d}", i);

@@ -62,6 +62,14 @@ std::string TempDir::Cp932(std::u8string_view relative) const {
     return Sj((m_path / relative).make_preferred().u8string());
 }
 
+bool NamesAreCaseSensitive(const std::filesystem::path& folder) {
+    const std::filesystem::path probe = folder / "case-probe";
+    WriteBytes(probe, "x");
+    const bool sensitive = !std::filesystem::exists(folder / "CASE-PROBE");
+    std::filesystem::remove(probe);
+    return sensitive;
+}
+
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
     if (path.has_parent_path()) {
         std::filesystem::create_directories(path.parent_path());

@@ -38,6 +38,10 @@ private:
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
 std::string ReadBytes(const std::filesystem::path& path);
 
+// Whether names in `folder` that differ only in letter case are different files (POSIX file systems), or
+// one file (Windows, and so under Wine). Creates and removes a probe file in `folder`.
+bool NamesAreCaseSensitive(const std::filesystem::path& folder);
+
 // Every entry under `root`, recursively: relative path → the file's bytes, or "<folder>". Entries whose
 // first path component is in `skipped` are left out (a command's outputs beside its inputs). A file above
 // 64 MiB is noted by its size and modification time alone, so a sparse 4 GiB input is not read whole.
