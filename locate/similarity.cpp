@@ -54,6 +54,22 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
     std::vector<std::uint32_t> deltas;
     std::vector<std::uint32_t> shared;
     for (std::size_t phase = 0; phase < 4 && phase + 4 <= table.size(); ++phase) {
+        // Words that share an amount share its low byte: where no low byte is shared by enough of the
+        // changed words (any place but a near one, for most tables), nothing needs sorting.
+        std::array<std::uint32_t, 256> lowBytes{};
+        std::size_t changed = 0;
+        std::uint32_t mostShared = 0;
+        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
+            const std::uint32_t before = Word(table.data() + at);
+            const std::uint32_t after = Word(place + at);
+            if (before != after && LooksLikePointer(before) && LooksLikePointer(after)) {
+                ++changed;
+                mostShared = std::max(mostShared, ++lowBytes[(after - before) & 0xFFu]);
+            }
+        }
+        if (mostShared < kMinimumMovedPointers || std::size_t{mostShared} * kMovedPointerShare < changed) {
+            continue;
+        }
         deltas.clear();
         for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
             const std::uint32_t before = Word(table.data() + at);
