@@ -54,6 +54,22 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
     std::vector<std::uint32_t> deltas;
     std::vector<std::uint32_t> shared;
     for (std::size_t phase = 0; phase < 4 && phase + 4 <= table.size(); ++phase) {
+        // Words that share an amount share its low byte: where no low byte is shared by enough of the
+        // changed words (any place but a near one, for most tables), nothing needs sorting.
+        std::array<std::uint32_t, 256> lowBytes{};
+        std::size_t changed = 0;
+        std::uint32_t mostShared = 0;
+        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
+            const std::uint32_t before = Word(table.data() + at);
+            const std::uint32_t after = Word(place + at);
+            if (before != after && LooksLikePointer(before) && LooksLikePointer(after)) {
+                ++changed;
+                mostShared = std::max(mostShared, ++lowBytes[(after - before) & 0xFFu]);
+            }
+        }
+        if (mostShared < kMinimumMovedPointers || std::size_t{mostShared} * kMovedPointerShare < changed) {
+            continue;
+        }
         deltas.clear();
         for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
             const std::uint32_t before = Word(table.data() + at);
@@ -122,32 +138,22 @@ std::optional<SimilarMatch> FindSimilar(std::span<const std::uint8_t> table, std
     const std::int64_t lastStart = static_cast<std::int64_t>(newImage.size() - table.size());
     const std::size_t ranked = std::min(table.size(), kRankingBytes);
     const std::span<const std::uint8_t> head = table.first(ranked);
-    // Nearest first, so that among equal agreements the place nearest the prediction wins.
-    std::array<std::int64_t, 2 * kSimilarWindow + 1> starts{};
-    std::array<std::uint32_t, 2 * kSimilarWindow + 1> equal{};
-    std::size_t candidates = 0;
-    std::uint32_t mostEqual = 0;
+    // Nearest first, so that among equal agreements the place nearest the prediction wins. Every place is
+    // weighed with its moved pointers: where all of a table's pointers moved, few of its bytes stay equal
+    // at its true place, while a place a word or a record off can keep more of them (a move by a multiple
+    // of 256 keeps the low bytes of the pointers next door), so equal bytes alone cannot rank the places.
+    std::optional<std::int64_t> best;
+    std::uint64_t bestAgreeing = 0;
     for (std::int64_t step = 0; step <= 2 * std::int64_t{kSimilarWindow}; ++step) {
         const std::int64_t start = base + (step % 2 == 0 ? step / 2 : -(step + 1) / 2);
         if (start < 0 || start > lastStart) {
             continue;
         }
-        starts[candidates] = start;
-        equal[candidates] = Agree(head, newImage.data() + start, ranked, filler).agreeing;
-        mostEqual = std::max(mostEqual, equal[candidates]);
-        ++candidates;
-    }
-    // Moved pointers are weighed only where equal bytes come near the best (a pointer keeps its high
-    // bytes), which spares sorting the words of every place.
-    std::optional<std::int64_t> best;
-    std::uint64_t bestAgreeing = 0;
-    for (std::size_t c = 0; c < candidates; ++c) {
-        if (std::uint64_t{equal[c]} * 5 < std::uint64_t{mostEqual} * 4) {
-            continue;
-        }
-        const std::uint64_t agreeing = equal[c] + MovedPointerBytes(head, newImage.data() + starts[c], filler);
+        const std::uint8_t* place = newImage.data() + start;
+        const std::uint64_t agreeing =
+            Agree(head, place, ranked, filler).agreeing + MovedPointerBytes(head, place, filler);
         if (!best || agreeing > bestAgreeing) {
-            best = starts[c];
+            best = start;
             bestAgreeing = agreeing;
         }
     }

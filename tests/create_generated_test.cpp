@@ -318,11 +318,9 @@ TEST_P(CreateOnUpdates, EveryBlockRecordFileAndQuestionAgrees) {
     EXPECT_EQ(tally.falseAlarms, 0u);
 }
 
-// What the search must reach on real updates: no definition where the table is not unless its block says
-// to check it, and 99 % of the tables that still exist at their true place. Not reached yet (pointer
-// tables whose pointers moved by more than one amount, zero and constant tables among equal bytes), so
-// it runs on request: --gtest_also_run_disabled_tests.
-TEST_P(CreateOnUpdates, DISABLED_NoTableIsPlacedWrongWithoutSayingSoAndNearlyAllAreRight) {
+// No definition where the table is not unless its block says to check it: a place the neighbourhood chose
+// over the lowest match, or a similar place, is never a wrong one.
+TEST_P(CreateOnUpdates, NoTableIsPlacedWrongWithoutSayingSo) {
     const bench::GeneratedCase generated = bench::Generate(GetParam().options);
     CreateRun run(generated);
     const Tally tally = run.Check(/*strict=*/true);
@@ -330,6 +328,16 @@ TEST_P(CreateOnUpdates, DISABLED_NoTableIsPlacedWrongWithoutSayingSoAndNearlyAll
     EXPECT_EQ(tally.silentWrong, 0u);
     EXPECT_EQ(tally.alignedWrong, 0u);
     EXPECT_EQ(tally.similarWrong, 0u);
+}
+
+// What the search must reach on real updates: 99 % of the tables that still exist at their true place.
+// Not reached yet (pointer tables whose pointers moved by more than one amount, zero and constant tables
+// among equal bytes), so it runs on request: --gtest_also_run_disabled_tests.
+TEST_P(CreateOnUpdates, DISABLED_NearlyAllTablesAreAtTheirTruePlace) {
+    const bench::GeneratedCase generated = bench::Generate(GetParam().options);
+    CreateRun run(generated);
+    const Tally tally = run.Check(/*strict=*/true);
+    PrintTally(GetParam().name, tally);
     EXPECT_GE(tally.rightPlace * 100, tally.existing * 99)
         << tally.rightPlace << " of " << tally.existing << " at their true place";
 }
