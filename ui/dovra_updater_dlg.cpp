@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QString>
 #include <QTabWidget>
 #include <QTextBlock>
-#include <QString>
 
 #include "engine/encoding.h"
 #include "engine/message_box.h"

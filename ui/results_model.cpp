@@ -147,8 +147,8 @@ QString ResultsModel::LogAddressLine(int row) const {
         return FromEngineText(fmt::format(fmt::runtime(text::kCreateAddressLine), m_create[at].oldAddress));
     }
     if (m_command == Command::Rewrite) {
-        return FromEngineText(fmt::format(fmt::runtime(text::kRewriteAddressLine), m_rewrite[at].oldAddress,
-                                          m_rewrite[at].newAddress));
+        return FromEngineText(
+            fmt::format(fmt::runtime(text::kRewriteAddressLine), m_rewrite[at].oldAddress, m_rewrite[at].newAddress));
     }
     return {};
 }
@@ -266,8 +266,8 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
         return QAbstractTableModel::headerData(section, orientation, role);
     }
     using namespace ui_text;
-    static const char8_t* const createHeads[] = {kColumnName,     kColumnOldAddress, kColumnSize,
-                                                 kColumnNewAddress, kColumnOutcome,  kColumnMatches,
+    static const char8_t* const createHeads[] = {kColumnName,       kColumnOldAddress, kColumnSize,
+                                                 kColumnNewAddress, kColumnOutcome,    kColumnMatches,
                                                  kColumnSimilarity, kColumnNote};
     static const char8_t* const rewriteHeads[] = {kColumnName,    kColumnOldAddress, kColumnNewAddress,
                                                   kColumnOldSize, kColumnNewSize,    kColumnOutcome,

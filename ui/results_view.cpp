@@ -35,10 +35,9 @@ ResultsView::ResultsView(QWidget* parent) : QWidget(parent) {
     auto* buttons = new QHBoxLayout;
     auto* group = new QButtonGroup(this);
     group->setExclusive(true);
-    const std::array<const char8_t*, 4> descriptions = {ui_text::kFilterAllDescription,
-                                                        ui_text::kFilterNeedsCheckDescription,
-                                                        ui_text::kFilterNotFoundDescription,
-                                                        ui_text::kFilterErrorDescription};
+    const std::array<const char8_t*, 4> descriptions = {
+        ui_text::kFilterAllDescription, ui_text::kFilterNeedsCheckDescription, ui_text::kFilterNotFoundDescription,
+        ui_text::kFilterErrorDescription};
     const std::array<const char*, 4> names = {"filterAllButton", "filterNeedsCheckButton", "filterNotFoundButton",
                                               "filterErrorButton"};
     for (std::size_t i = 0; i < kFilters.size(); ++i) {
@@ -169,7 +168,8 @@ bool ResultsView::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_table && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // Taken here: the table passes Enter on, and the dialog would run its default command.
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
             Choose(m_table->currentIndex());
             return true;
         }
