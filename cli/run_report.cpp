@@ -17,38 +17,6 @@ std::string Utf8(std::string_view cp932) {
     return Cp932ToUtf8Lossy(cp932);
 }
 
-const char* CreateOutcomeKey(CreateOutcome outcome) {
-    switch (outcome) {
-    case CreateOutcome::Moved:
-        return "moved";
-    case CreateOutcome::SameAddress:
-        return "same_address";
-    case CreateOutcome::Similar:
-        return "similar";
-    case CreateOutcome::NotFound:
-        return "not_found";
-    case CreateOutcome::Error:
-        return "error";
-    }
-    return "error";
-}
-
-const char* RewriteOutcomeKey(TableOutcome outcome) {
-    switch (outcome) {
-    case TableOutcome::kMatch:
-        return "match";
-    case TableOutcome::kRewritten:
-        return "rewritten";
-    case TableOutcome::kUnchanged:
-        return "unchanged";
-    case TableOutcome::kSkipped:
-        return "skipped";
-    case TableOutcome::kError:
-        return "error";
-    }
-    return "error";
-}
-
 template <typename T> json OrNull(const std::optional<T>& value) {
     return value ? json(*value) : json(nullptr);
 }
@@ -63,7 +31,7 @@ void AddCreateTables(const CDefinitionUpdater& engine, json& report) {
         tables.push_back({{"name", Utf8(table.name)},
                           {"old_address", table.oldAddress},
                           {"size", table.size},
-                          {"outcome", CreateOutcomeKey(table.outcome)},
+                          {"outcome", OutcomeKey(table.outcome)},
                           {"new_address", OrNull(table.newAddress)},
                           {"match_count", table.matchCount},
                           {"similarity", OrNull(table.similarity)},
@@ -87,7 +55,7 @@ void AddRewriteTables(const CDefinitionUpdater& engine, json& report) {
                           {"new_address", table.newAddress},
                           {"old_size", table.oldSize},
                           {"new_size", table.newSize},
-                          {"outcome", RewriteOutcomeKey(table.outcome)},
+                          {"outcome", OutcomeKey(table.outcome)},
                           {"fields_written", table.fieldsWritten},
                           {"conflicts", table.conflicts}});
         ++counts[table.outcome];
@@ -99,7 +67,7 @@ void AddRewriteTables(const CDefinitionUpdater& engine, json& report) {
     json summary;
     for (TableOutcome outcome : {TableOutcome::kMatch, TableOutcome::kRewritten, TableOutcome::kUnchanged,
                                  TableOutcome::kSkipped, TableOutcome::kError}) {
-        summary[RewriteOutcomeKey(outcome)] = counts[outcome];
+        summary[OutcomeKey(outcome)] = counts[outcome];
     }
     summary["fields_written"] = fields;
     summary["conflicts"] = conflicts;

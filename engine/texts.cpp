@@ -123,4 +123,15 @@ const char kWriteFailureCount[] = "{:d}個のファイルを書き込めませ�
 const char kBinaryChangedMeanwhile[] =
     "バイナリファイルが処理中に他のプログラムによって変更されたため、結果を書き込みません";
 
+// Outcome words of a table, shared by the results table and the summary's counts.
+const char kOutcomeMoved[] = "移動";
+const char kOutcomeSameAddress[] = "同アドレス";
+const char kOutcomeSimilar[] = "似たデータ";
+const char kOutcomeNotFound[] = "見つからず";
+const char kOutcomeError[] = "エラー";
+const char kOutcomeMatch[] = "一致";
+const char kOutcomeRewritten[] = "書き換え";
+const char kOutcomeUnchanged[] = "変更なし";
+const char kOutcomeSkipped[] = "スキップ";
+
 } // namespace dovra::text

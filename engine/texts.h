@@ -113,4 +113,15 @@ extern const char kWriteFailureCount[];
 // Binary files held mapped: one that another program changed meanwhile is never written from.
 extern const char kBinaryChangedMeanwhile[];
 
+// Outcome words of a table, shared by the results table and the summary's counts.
+extern const char kOutcomeMoved[];
+extern const char kOutcomeSameAddress[];
+extern const char kOutcomeSimilar[];
+extern const char kOutcomeNotFound[];
+extern const char kOutcomeError[];
+extern const char kOutcomeMatch[];
+extern const char kOutcomeRewritten[];
+extern const char kOutcomeUnchanged[];
+extern const char kOutcomeSkipped[];
+
 } // namespace dovra::text

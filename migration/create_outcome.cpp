@@ -1,5 +1,7 @@
 #include "migration/create_outcome.h"
 
+#include "engine/texts.h"
+
 namespace dovra {
 
 CreateSummary Summarize(std::span<const CreateTableRecord> outcomes) {
@@ -27,6 +29,38 @@ CreateSummary Summarize(std::span<const CreateTableRecord> outcomes) {
         }
     }
     return summary;
+}
+
+const char* OutcomeLabel(CreateOutcome outcome) {
+    switch (outcome) {
+    case CreateOutcome::Moved:
+        return text::kOutcomeMoved;
+    case CreateOutcome::SameAddress:
+        return text::kOutcomeSameAddress;
+    case CreateOutcome::Similar:
+        return text::kOutcomeSimilar;
+    case CreateOutcome::NotFound:
+        return text::kOutcomeNotFound;
+    case CreateOutcome::Error:
+        return text::kOutcomeError;
+    }
+    return text::kOutcomeError;
+}
+
+const char* OutcomeKey(CreateOutcome outcome) {
+    switch (outcome) {
+    case CreateOutcome::Moved:
+        return "moved";
+    case CreateOutcome::SameAddress:
+        return "same_address";
+    case CreateOutcome::Similar:
+        return "similar";
+    case CreateOutcome::NotFound:
+        return "not_found";
+    case CreateOutcome::Error:
+        return "error";
+    }
+    return "error";
 }
 
 } // namespace dovra

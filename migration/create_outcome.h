@@ -45,4 +45,9 @@ struct CreateSummary {
 
 CreateSummary Summarize(std::span<const CreateTableRecord> outcomes);
 
+// The outcome's word as the log's summary line uses it (code page 932), for every front end that names it.
+const char* OutcomeLabel(CreateOutcome outcome);
+// The outcome's name in machine-readable output; it never changes between versions.
+const char* OutcomeKey(CreateOutcome outcome);
+
 } // namespace dovra

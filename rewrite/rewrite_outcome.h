@@ -29,4 +29,9 @@ struct RewriteOutcome {
 // One record per table of the old settings folder, in the order the rewrite visited them.
 using RewriteOutcomes = std::vector<RewriteOutcome>;
 
+// The outcome's word (code page 932), the same for the results table and every other front end.
+const char* OutcomeLabel(TableOutcome outcome);
+// The outcome's name in machine-readable output; it never changes between versions.
+const char* OutcomeKey(TableOutcome outcome);
+
 } // namespace dovra

@@ -1,8 +1,13 @@
 #include "ui/dovra_updater_dlg.h"
 
 #include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
 #include <QString>
+#include <QTabWidget>
+#include <QTextBlock>
 
 #include "engine/encoding.h"
 #include "engine/message_box.h"
@@ -51,6 +56,12 @@ CDovraUpdaterDlg::CDovraUpdaterDlg(QWidget* parent)
     m_logPane = std::make_unique<dovra::LogPane>(*m_logEdit);
     // Saving and copying the whole log from its context menu; a child of the dialog, found by its name.
     new dovra::LogPaneMenu(*m_logEdit, this);
+
+    // The results of the last command beside its log, on a second tab so the log keeps its place and size.
+    m_results = new dovra::ResultsView(m_ui->resultsTab);
+    m_ui->resultsTabLayout->addWidget(m_results);
+    m_ui->resultTabs->setTabText(1, QString::fromUtf8(reinterpret_cast<const char*>(dovra::ui_text::kResultsTab)));
+    connect(m_results, &dovra::ResultsView::TableChosen, this, [this](int row) { ShowTableInLog(row); });
 
     // A caption with a close box and a sizing border, no minimise or maximise box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -118,7 +129,10 @@ void CDovraUpdaterDlg::OnRewriteClicked() {
         return;
     }
     const auto& [oldFolder, newFolder, oldBinary, newBinary, baseBinary] = *paths;
+    MarkCommandStart();
     dovra::LogPane::Batch logBatch(*m_logPane);
+    // Whatever the engine recorded, also when a load stopped the command (then there are no rows).
+    const auto showResults = qScopeGuard([this] { m_results->ShowRewrite(m_updater.LastRewrite()); });
     // A settings folder that is not there has been named in a message box; nothing runs on it.
     if (!m_updater.LoadOldSettings(oldFolder) || !m_updater.LoadNewSettings(newFolder)) {
         return;
@@ -157,7 +171,9 @@ void CDovraUpdaterDlg::OnCreateClicked() {
         return;
     }
     const auto& [oldFolder, oldBinary, newBinary] = *paths;
+    MarkCommandStart();
     dovra::LogPane::Batch logBatch(*m_logPane);
+    const auto showResults = qScopeGuard([this] { m_results->ShowCreate(m_updater.LastCreateOutcomes()); });
     if (!m_updater.LoadOldSettings(oldFolder)) {
         return;
     }
@@ -170,6 +186,48 @@ void CDovraUpdaterDlg::OnCreateClicked() {
         return;
     }
     m_updater.CreateDefinitions();
+}
+
+void CDovraUpdaterDlg::MarkCommandStart() {
+    m_logPane->Flush();
+    // The document always ends in an empty block after the last line end: the command's first line goes there.
+    m_commandFirstBlock = m_logEdit->document()->blockCount() - 1;
+}
+
+bool CDovraUpdaterDlg::ShowTableInLog(int row) {
+    const dovra::ResultsModel& model = m_results->Model();
+    if (row < 0 || row >= model.rowCount()) {
+        return false;
+    }
+    m_logPane->Flush();
+    // A block is the table's name on a line of its own, then its address line; the name alone could also be
+    // a field's name or a file's, the two lines together only the table's heading.
+    const QString name = model.LogName(row);
+    const QString addressLine = model.LogAddressLine(row);
+    QTextDocument* document = m_logEdit->document();
+    QTextBlock block = document->findBlockByNumber(std::max(0, m_commandFirstBlock));
+    if (!block.isValid() || block.blockNumber() != m_commandFirstBlock) {
+        // The user shortened the log since: look through all of it.
+        block = document->firstBlock();
+    }
+    for (; block.isValid(); block = block.next()) {
+        if (block.text() == name && block.next().isValid() && block.next().text() == addressLine) {
+            break;
+        }
+    }
+    if (!block.isValid()) {
+        return false;
+    }
+    m_ui->resultTabs->setCurrentWidget(m_ui->logTab);
+    // Scrolled to the end first, so that making the block visible puts it at the top of the pane.
+    QScrollBar* bar = m_logEdit->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    m_logEdit->setTextCursor(cursor);
+    m_logEdit->ensureCursorVisible();
+    m_logEdit->setFocus();
+    return true;
 }
 
 void CDovraUpdaterDlg::Pick(CDropEdit& field, dovra::PickerKind kind) {

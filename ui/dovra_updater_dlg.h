@@ -10,6 +10,7 @@
 #include "engine/definition_updater.h"
 #include "ui/log_pane.h"
 #include "ui/path_pickers.h"
+#include "ui/results_view.h"
 
 class CDropEdit;
 class QPlainTextEdit;
@@ -34,6 +35,10 @@ public:
 
     const CDefinitionUpdater& Updater() const { return m_updater; }
 
+    // Shows the log tab with the block of the results table's `row` (a model row) at the top and its first
+    // line selected; false when the log holds no such block (the user cleared or edited it).
+    bool ShowTableInLog(int row);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -45,6 +50,8 @@ private:
     bool LoadBaseBinary(const std::string& path);
     void Pick(CDropEdit& field, dovra::PickerKind kind);
     void ShowAbout();
+    // Remembers where the command's lines begin in the log, to find its tables' blocks there later.
+    void MarkCommandStart();
 
     // The channels the engine speaks through; every text from the engine is code page 932.
     void AppendLog(const std::string& line);
@@ -72,4 +79,6 @@ private:
     QPlainTextEdit* m_logEdit = nullptr;
     std::unique_ptr<dovra::LogPane> m_logPane;
     dovra::PathPicker m_pathPicker;
+    dovra::ResultsView* m_results = nullptr;
+    int m_commandFirstBlock = 0;
 };

@@ -7,6 +7,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
 
@@ -132,6 +134,9 @@ void DovraUpdaterDlgTest::controlsFollowTheTemplate() {
              (QStringList{"rewriteButton", "quitButton", "oldFolderEdit", "pickOldFolderButton", "newFolderEdit",
                           "pickNewFolderButton", "oldBinaryEdit", "pickOldBinaryButton", "baseBinaryEdit",
                           "pickBaseBinaryButton", "newBinaryEdit", "pickNewBinaryButton", "logEdit", "createButton"}));
+    // Then the log and results tabs (the results tab's own controls only while it is shown), and round again.
+    QCOMPARE(QApplication::focusWidget(), dialog.findChild<QTabWidget*>(QStringLiteral("resultTabs"))->tabBar());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), Button(dialog, "rewriteButton"));
 }
 
