@@ -1,12 +1,14 @@
 // Takes the README's screenshot: the real dialog on the current display (an Xvfb server, see
-// scripts/screenshot) after a create run, every question answered OK.
-//   dovra_window_screenshot OLD_SETTINGS_FOLDER OLD_BINARY NEW_BINARY OUTPUT.png
+// scripts/screenshot) after a create run, every question answered OK; with RESULTS.png, also the window
+// with its results tab shown.
+//   dovra_window_screenshot OLD_SETTINGS_FOLDER OLD_BINARY NEW_BINARY OUTPUT.png [RESULTS.png]
 #include <cstdio>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTest>
 
 #include "support/gui_test_support.h"
@@ -17,8 +19,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     CDovraUpdaterApp::ApplyLook(application);
     const QStringList arguments = application.arguments();
-    if (arguments.size() != 5) {
-        std::fprintf(stderr, "usage: dovra_window_screenshot OLD_SETTINGS_FOLDER OLD_BINARY NEW_BINARY OUTPUT.png\n");
+    if (arguments.size() != 5 && arguments.size() != 6) {
+        std::fprintf(stderr, "usage: dovra_window_screenshot OLD_SETTINGS_FOLDER OLD_BINARY NEW_BINARY OUTPUT.png "
+                             "[RESULTS.png]\n");
         return 2;
     }
 
@@ -53,5 +56,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%s: %dx%d\n", qPrintable(arguments[4]), shot.width(), shot.height());
+    if (arguments.size() == 6) {
+        dialog.findChild<QTabWidget*>(QStringLiteral("resultTabs"))->setCurrentIndex(1);
+        QTest::qWait(200);
+        // The window's own rendering: the frame is the window manager's and adds nothing to this picture.
+        const QPixmap results = dialog.grab();
+        if (!results.save(arguments[5])) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(arguments[5]));
+            return 1;
+        }
+        std::printf("%s: %dx%d\n", qPrintable(arguments[5]), results.width(), results.height());
+    }
     return 0;
 }
