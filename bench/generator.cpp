@@ -536,6 +536,11 @@ GeneratedCase Generate(const GeneratorOptions& options) {
         if (table.fate == TableFate::Removed) {
             Bytes other(bytes.size());
             FillFiller(random, options.style, other);
+            if (!other.empty() && std::equal(other.begin(), other.end(), bytes.begin())) {
+                // Filler that happens to be the table's own bytes (zeros for a table of zeros) would leave
+                // the table where it was: a removed table's bytes are gone from its place.
+                other[0] = static_cast<std::uint8_t>(~other[0]);
+            }
             made.newImage.insert(made.newImage.end(), other.begin(), other.end());
         } else {
             made.newImage.insert(made.newImage.end(), bytes.begin(), bytes.end());
