@@ -10,6 +10,7 @@
 
 #include "locate/all_tables_search.h"
 #include "locate/image_alignment.h"
+#include "locate/pointer_moves.h"
 #include "locate/similarity.h"
 
 namespace dovra {
@@ -181,7 +182,48 @@ std::optional<std::int64_t> SideShift(std::span<const std::uint8_t> oldImage, st
 struct Sides {
     std::optional<std::int64_t> before;
     std::optional<std::int64_t> after;
+    // For a table of nothing but filler: the side alone places it, as the table touches that side's bytes,
+    // or the whole stretch of filler up to the byte that ends it on the other side stands unchanged with
+    // it. Otherwise the stretch may have grown or shrunk on either side of the table.
+    bool beforeAlone = false;
+    bool afterAlone = false;
 };
+
+// Bytes past the far end of a stretch of filler that tell whether an edit reached it.
+constexpr std::uint64_t kFarEndBytes = 4;
+
+// A table of filler that touches the bytes on one side (`touchingBefore`: the bytes before it) and moved
+// with them by `shift`, in a stretch of filler [from, to) that runs on past its other end: whether the
+// stretch's length changed because the bytes that end it on the far side were edited. Then the edit that
+// made the stretch longer or shorter lies on the far side and the table stayed with the side it touches.
+// Where those bytes stand unchanged at the stretch's new end, the filler itself grew or shrank, next to
+// the table or not, and the bytes cannot tell.
+bool FarEndEdited(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                  const TableRegion& table, const FillerBytes& filler, std::uint64_t from, std::uint64_t to,
+                  std::int64_t shift, bool touchingBefore) {
+    const std::int64_t place = std::int64_t{table.address} + shift;
+    const std::uint64_t end = std::uint64_t{table.address} + table.size;
+    if (place < 0 || static_cast<std::uint64_t>(place) + table.size > newImage.size()) {
+        return false;
+    }
+    const auto newPlace = static_cast<std::uint64_t>(place);
+    if (touchingBefore) {
+        const std::uint64_t highest = std::min<std::uint64_t>(newImage.size(), newPlace + table.size + kFillerLimit);
+        const std::uint64_t newTo = FillerEnd(newImage, newPlace + table.size, highest, filler);
+        if (newTo == highest || newTo - (newPlace + table.size) == to - end || to + kFarEndBytes > oldImage.size()) {
+            return false;
+        }
+        return newTo + kFarEndBytes > newImage.size() ||
+               std::memcmp(oldImage.data() + to, newImage.data() + newTo, kFarEndBytes) != 0;
+    }
+    const std::uint64_t lowest = newPlace > kFillerLimit ? newPlace - kFillerLimit : 0;
+    const std::uint64_t newFrom = FillerStart(newImage, newPlace, lowest, filler);
+    if (newFrom == lowest || newPlace - newFrom == table.address - from || from < kFarEndBytes) {
+        return false;
+    }
+    return newFrom < kFarEndBytes || std::memcmp(oldImage.data() + from - kFarEndBytes,
+                                                 newImage.data() + newFrom - kFarEndBytes, kFarEndBytes) != 0;
+}
 
 Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
                  const TableRegion& table, const Neighbourhood& around, const FillerBytes& filler, bool exact) {
@@ -201,12 +243,19 @@ Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::ui
         const auto shift = SideShift(oldImage, newImage, gram, estimateBefore, filler);
         if (shift && Unchanged(oldImage, newImage, gram, exact ? end : table.address, *shift)) {
             sides.before = shift;
+            sides.beforeAlone =
+                exact &&
+                (Unchanged(oldImage, newImage, gram, to + 1, *shift) ||
+                 (from == table.address && FarEndEdited(oldImage, newImage, table, filler, from, to, *shift, true)));
         }
     }
     if (to < highest) {
         const auto shift = SideShift(oldImage, newImage, to, estimateAfter, filler);
         if (shift && Unchanged(oldImage, newImage, exact ? table.address : end, to + detail::kAnchorLength, *shift)) {
             sides.after = shift;
+            sides.afterAlone =
+                exact && ((from > 0 && Unchanged(oldImage, newImage, from - 1, to + detail::kAnchorLength, *shift)) ||
+                          (to == end && FarEndEdited(oldImage, newImage, table, filler, from, to, *shift, false)));
         }
     }
     return sides;
@@ -222,6 +271,8 @@ std::optional<std::uint32_t> PlaceBySides(const Sides& sides, const TableRegion&
         shift = sides.before;
     } else if (exact && !allFiller && (sides.before || sides.after)) {
         shift = sides.before ? sides.before : sides.after;
+    } else if (exact && allFiller && (sides.beforeAlone || sides.afterAlone)) {
+        shift = sides.beforeAlone ? sides.before : sides.after;
     } else {
         return std::nullopt;
     }
@@ -259,16 +310,137 @@ std::optional<std::uint32_t> OutOfOrder(const ImageAlignment& alignment, const T
     return static_cast<std::uint32_t>(place);
 }
 
-// With no prediction the table may have moved with either side, or on its own between two edits; then the
-// unchanged parts of the table itself are anchors. The best agreement among those places decides.
-std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std::span<const std::uint8_t> bytes,
-                                    const TableRegion& table, const Neighbourhood& around,
-                                    const std::optional<std::uint32_t>& predicted, const ImageAlignment& alignment,
-                                    const FillerBytes& filler, const Sides& sides) {
-    if (predicted) {
-        return detail::FindSimilar(bytes, newImage, *predicted, filler);
+// Whether the bytes on one side of the table (`before`, or after it) stand next to `match` too, up to
+// kSideInformative bytes other than filler.
+bool NeighbourAgrees(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                     const TableRegion& table, std::uint32_t match, const FillerBytes& filler, bool before) {
+    std::uint32_t informative = 0;
+    for (std::uint64_t k = 1; informative < kSideInformative && k <= kFillerLimit; ++k) {
+        std::uint64_t oldAt = 0;
+        std::uint64_t newAt = 0;
+        if (before) {
+            if (k > table.address || k > match) {
+                return false;
+            }
+            oldAt = table.address - k;
+            newAt = match - k;
+        } else {
+            oldAt = std::uint64_t{table.address} + table.size + k - 1;
+            newAt = std::uint64_t{match} + table.size + k - 1;
+            if (oldAt >= oldImage.size() || newAt >= newImage.size()) {
+                return false;
+            }
+        }
+        if (oldImage[oldAt] != newImage[newAt]) {
+            return false;
+        }
+        informative += filler.IsFiller(oldImage[oldAt]) ? 0 : 1;
     }
-    // The moves of the bytes next to the table first: among places that agree equally, the earlier wins.
+    return informative >= kSideInformative;
+}
+
+// The anchors either side of a table kept their order, and a table kept with its neighbourhood stays
+// between them: with several matches in the image and no place the bytes next to it give, the one match
+// between where the two anchors stand now is the table's. Searched only where they are near, so the work
+// per table stays small.
+constexpr std::uint64_t kBetweenLimit = 64 << 10;
+
+std::optional<std::uint32_t> OnlyMatchBetweenAnchors(std::span<const std::uint8_t> oldImage,
+                                                     std::span<const std::uint8_t> newImage,
+                                                     std::span<const std::uint8_t> bytes, const TableRegion& table,
+                                                     const Neighbourhood& around, const FillerBytes& filler) {
+    if (!around.shiftBefore || !around.shiftAfter) {
+        return std::nullopt;
+    }
+    const std::int64_t from = std::int64_t{table.address} - around.distanceBefore + *around.shiftBefore;
+    const std::int64_t to = std::int64_t{table.address} + table.size + around.distanceAfter + *around.shiftAfter;
+    if (from < 0 || to > static_cast<std::int64_t>(newImage.size()) || to - from < std::int64_t{table.size} ||
+        static_cast<std::uint64_t>(to - from) > kBetweenLimit + table.size) {
+        return std::nullopt;
+    }
+    const auto first = newImage.begin() + from;
+    const auto last = newImage.begin() + to;
+    const std::boyer_moore_horspool_searcher searcher(bytes.begin(), bytes.end());
+    const auto found = std::search(first, last, searcher);
+    if (found == last || std::search(found + 1, last, searcher) != last) {
+        return std::nullopt;
+    }
+    const auto match = static_cast<std::uint32_t>(found - newImage.begin());
+    // A removed table's bytes may stand between the anchors by chance (a small constant): the table itself
+    // still has the bytes it had next to it on one side at least.
+    if (!NeighbourAgrees(oldImage, newImage, table, match, filler, true) &&
+        !NeighbourAgrees(oldImage, newImage, table, match, filler, false)) {
+        return std::nullopt;
+    }
+    return match;
+}
+
+// A table of one byte value repeated matches at every place of a long enough run of that value. Between
+// the two anchors, when just one run can hold it and that run is as long as the one around the table in
+// the old image, the table stands where it stood in its run; a run whose length changed could have grown
+// or shrunk on either side of the table, and the bytes cannot tell which.
+std::optional<std::uint32_t> InTheOnlyRunBetweenAnchors(std::span<const std::uint8_t> oldImage,
+                                                        std::span<const std::uint8_t> newImage,
+                                                        const TableRegion& table, const Neighbourhood& around,
+                                                        const FillerBytes& filler) {
+    if (!around.shiftBefore || !around.shiftAfter) {
+        return std::nullopt;
+    }
+    const std::int64_t from = std::int64_t{table.address} - around.distanceBefore + *around.shiftBefore;
+    const std::int64_t to = std::int64_t{table.address} + table.size + around.distanceAfter + *around.shiftAfter;
+    if (from < 0 || to > static_cast<std::int64_t>(newImage.size()) || to - from < std::int64_t{table.size} ||
+        static_cast<std::uint64_t>(to - from) > kBetweenLimit + table.size) {
+        return std::nullopt;
+    }
+    const std::uint8_t value = oldImage[table.address];
+    std::uint64_t oldFrom = table.address;
+    while (oldFrom > 0 && oldImage[oldFrom - 1] == value) {
+        --oldFrom;
+    }
+    std::uint64_t oldTo = std::uint64_t{table.address} + table.size;
+    while (oldTo < oldImage.size() && oldImage[oldTo] == value) {
+        ++oldTo;
+    }
+    std::optional<std::uint64_t> runStart;
+    std::uint64_t runLength = 0;
+    for (auto at = static_cast<std::uint64_t>(from); at < static_cast<std::uint64_t>(to);) {
+        if (newImage[at] != value) {
+            ++at;
+            continue;
+        }
+        std::uint64_t start = at;
+        while (start > 0 && newImage[start - 1] == value) {
+            --start;
+        }
+        std::uint64_t end = at;
+        while (end < newImage.size() && newImage[end] == value) {
+            ++end;
+        }
+        if (end - start >= table.size) {
+            if (runStart) {
+                return std::nullopt;
+            }
+            runStart = start;
+            runLength = end - start;
+        }
+        at = end;
+    }
+    // A run as long as the old one can be chance (a removed table of zeros, a short run of 0xFF): the bytes
+    // that end it on one side at least must be the old ones.
+    const TableRegion run{static_cast<std::uint32_t>(oldFrom), static_cast<std::uint32_t>(oldTo - oldFrom)};
+    if (!runStart || runLength != run.size ||
+        (!NeighbourAgrees(oldImage, newImage, run, static_cast<std::uint32_t>(*runStart), filler, true) &&
+         !NeighbourAgrees(oldImage, newImage, run, static_cast<std::uint32_t>(*runStart), filler, false))) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(*runStart + (table.address - oldFrom));
+}
+
+// With no prediction the table may have moved with either side, or on its own between two edits; then the
+// unchanged parts of the table itself are anchors. The moves of the bytes next to the table come first:
+// among places that agree equally, the earlier wins.
+std::vector<std::int64_t> CandidateShifts(const TableRegion& table, const Neighbourhood& around,
+                                          const ImageAlignment& alignment, const Sides& sides) {
     std::vector<std::int64_t> shifts;
     for (const auto& side : {sides.before, sides.after, around.shiftBefore, around.shiftAfter}) {
         if (side && std::find(shifts.begin(), shifts.end(), *side) == shifts.end()) {
@@ -280,10 +452,40 @@ std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std:
             shifts.push_back(inside);
         }
     }
+    return shifts;
+}
+
+// The best agreement among the places the neighbourhood gives.
+std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std::span<const std::uint8_t> bytes,
+                                    const TableRegion& table, const std::optional<std::uint32_t>& predicted,
+                                    const std::vector<std::int64_t>& shifts, const FillerBytes& filler) {
+    if (predicted) {
+        return detail::FindSimilar(bytes, newImage, *predicted, filler);
+    }
     std::optional<SimilarMatch> best;
     for (std::int64_t shift : shifts) {
         const std::optional<SimilarMatch> found =
             detail::FindSimilar(bytes, newImage, std::int64_t{table.address} + shift, filler);
+        if (found && (!best || found->percent > best->percent)) {
+            best = found;
+        }
+    }
+    return best;
+}
+
+// A table of a few pointers whose words all moved with what they point to, at the place the neighbourhood
+// gives (no window: pointers change, the table does not move inside its region for that).
+std::optional<SimilarMatch> MovedPointers(std::span<const std::uint8_t> newImage, std::span<const std::uint8_t> bytes,
+                                          const TableRegion& table, const std::optional<std::uint32_t>& predicted,
+                                          const std::vector<std::int64_t>& shifts, const detail::PointerMoves& moves,
+                                          const FillerBytes& filler) {
+    if (predicted) {
+        return detail::MovedPointersAt(bytes, newImage, *predicted, moves, filler);
+    }
+    std::optional<SimilarMatch> best;
+    for (std::int64_t shift : shifts) {
+        const std::optional<SimilarMatch> found =
+            detail::MovedPointersAt(bytes, newImage, std::int64_t{table.address} + shift, moves, filler);
         if (found && (!best || found->percent > best->percent)) {
             best = found;
         }
@@ -312,8 +514,9 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
     }
     // One pass over the new image's bytes for both the alignment's sampled bytes and the filler values.
     const detail::ByteProfile profile = detail::ProfileBytes(newImage, detail::kFillerProfileStride);
-    const ImageAlignment alignment(oldImage, newImage, std::move(known), 0, &profile);
+    const ImageAlignment alignment(oldImage, newImage, known, 0, &profile);
     const FillerBytes filler(profile);
+    const detail::PointerMoves moves(alignment, known);
     std::vector<TableLocation> locations(tables.size());
     const auto place = [&](std::size_t i) {
         TableLocation& location = locations[i];
@@ -332,6 +535,12 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
         if (counts[i] > 1) {
             if (location.predicted && HoldsAt(newImage, needles[i], *location.predicted)) {
                 location.alignedMatch = location.predicted;
+            } else if (!location.predicted) {
+                const bool oneValue = std::all_of(needles[i].begin(), needles[i].end(),
+                                                  [&](std::uint8_t byte) { return byte == needles[i][0]; });
+                location.alignedMatch =
+                    oneValue ? InTheOnlyRunBetweenAnchors(oldImage, newImage, tables[i], around, filler)
+                             : OnlyMatchBetweenAnchors(oldImage, newImage, needles[i], tables[i], around, filler);
             }
         } else if (counts[i] == 1 && location.predicted) {
             const std::uint64_t distance =
@@ -341,8 +550,13 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
             location.predicted = OutOfOrder(alignment, tables[i], *lowest[i], newImage.size());
             location.unexpectedPlace = location.predicted.has_value();
         } else if (counts[i] == 0) {
-            location.similar =
-                Similar(newImage, needles[i], tables[i], around, location.predicted, alignment, filler, sides);
+            const std::vector<std::int64_t> shifts =
+                location.predicted ? std::vector<std::int64_t>{} : CandidateShifts(tables[i], around, alignment, sides);
+            location.similar = Similar(newImage, needles[i], tables[i], location.predicted, shifts, filler);
+            if (!location.similar) {
+                location.similar =
+                    MovedPointers(newImage, needles[i], tables[i], location.predicted, shifts, moves, filler);
+            }
         }
     };
     // Each table is placed on its own from shared read-only data, so two threads give the same answer as
