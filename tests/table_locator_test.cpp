@@ -198,6 +198,58 @@ TEST(TableLocatorTest, LeavesACopyUndecidedWhenTheNeighbourhoodSaysNothing) {
     EXPECT_EQ(placed.alignedMatch, 404000u);
 }
 
+TEST(TableLocatorTest, ChoosesTheOneMatchBetweenItsAnchorsWhenTheBytesNextToItChanged) {
+    Bytes oldImage = RandomBytes(1u << 20, 21);
+    const Bytes table = RandomBytes(64, 22);
+    Put(oldImage, 400000, table);
+    Bytes newImage = Inserted(oldImage, 100000, 3000);
+    // The update changed the bytes right next to the table on both sides, and copied it elsewhere.
+    Put(newImage, 403000 - 24, RandomBytes(24, 23));
+    Put(newImage, 403064, RandomBytes(24, 24));
+    Put(newImage, 50000, table);
+    Put(newImage, 800000, table);
+    const TableLocation found = FindOne(oldImage, newImage, {400000, 64});
+    EXPECT_EQ(found.matchCount, 3u);
+    EXPECT_EQ(found.lowestMatch, 50000u);
+    EXPECT_EQ(found.alignedMatch, 403000u);
+
+    // Its place now holds other bytes and its bytes stand by chance a little further on, next to none of
+    // its old neighbours: no match is the table's.
+    Bytes removed = Inserted(oldImage, 100000, 3000);
+    Put(removed, 403000, RandomBytes(64, 25));
+    Put(removed, 403300, table);
+    Put(removed, 50000, table);
+    const TableLocation gone = FindOne(oldImage, removed, {400000, 64});
+    EXPECT_EQ(gone.matchCount, 2u);
+    EXPECT_FALSE(gone.alignedMatch);
+}
+
+TEST(TableLocatorTest, PlacesATableOfZerosByTheSideItTouches) {
+    // 256 zeros at the start of a stretch of 2000; the update edited the bytes that end the stretch, so
+    // the stretch is longer now, at its far end. Zeros are the image's filler, as in real binaries.
+    Bytes oldImage = RandomBytes(1u << 20, 26);
+    for (std::size_t block = 0; block < oldImage.size(); block += 256) {
+        std::fill(oldImage.begin() + static_cast<std::ptrdiff_t>(block),
+                  oldImage.begin() + static_cast<std::ptrdiff_t>(block) + 64, std::uint8_t{0});
+    }
+    std::fill(oldImage.begin() + 400000, oldImage.begin() + 402000, std::uint8_t{0});
+    Bytes farEndEdited = Inserted(oldImage, 100000, 3000);
+    Bytes farEnd(100, 0);
+    const Bytes other = RandomBytes(50, 27);
+    std::copy(other.begin(), other.end(), farEnd.begin() + 50);
+    farEndEdited.insert(farEndEdited.begin() + 405000, farEnd.begin(), farEnd.end());
+    const TableLocation touching = FindOne(oldImage, farEndEdited, {400000, 256});
+    EXPECT_GT(touching.matchCount, 1u);
+    EXPECT_EQ(touching.alignedMatch, 403000u);
+
+    // The stretch grew by zeros alone, its end unchanged: they may have come before the table or after.
+    Bytes grown = Inserted(oldImage, 100000, 3000);
+    grown.insert(grown.begin() + 404500, 200, std::uint8_t{0});
+    const TableLocation undecided = FindOne(oldImage, grown, {400000, 256});
+    EXPECT_GT(undecided.matchCount, 1u);
+    EXPECT_FALSE(undecided.alignedMatch);
+}
+
 TEST(TableLocatorTest, CountsARepeatedSmallTableUpToTheCap) {
     Bytes oldImage = RandomBytes(1u << 20, 4);
     const Bytes table = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
@@ -261,6 +313,23 @@ TEST(TableLocatorTest, FindsATableOfPointersThatMovedWithTheCode) {
     EXPECT_EQ(found.similar->offset, 600000u + 0x340u);
     EXPECT_GE(found.similar->percent, 90u);
     EXPECT_LT(found.similar->percent, 100u);
+}
+
+TEST(TableLocatorTest, FindsATableOfTwoPointersThatMovedWithWhatTheyPointTo) {
+    Bytes oldImage = RandomBytes(1u << 20, 28);
+    const std::uint32_t pointer = 0x08000000u + 0x60000u;
+    Put(oldImage, 600000, LittleEndian({pointer, pointer + 0x48u}));
+    Bytes newImage = Inserted(oldImage, 200000, 0x340);
+    Put(newImage, 600000 + 0x340, LittleEndian({pointer + 0x340u, pointer + 0x48u + 0x340u}));
+    const TableLocation found = FindOne(oldImage, newImage, {600000, 8});
+    EXPECT_EQ(found.matchCount, 0u);
+    ASSERT_TRUE(found.similar);
+    EXPECT_EQ(found.similar->offset, 600000u + 0x340u);
+    EXPECT_EQ(found.similar->percent, 99u);
+
+    // Changed by a distance no region moved: not the table's pointers moved, other values.
+    Put(newImage, 600000 + 0x340, LittleEndian({pointer + 0x341u, pointer + 0x48u + 0x341u}));
+    EXPECT_FALSE(FindOne(oldImage, newImage, {600000, 8}).similar);
 }
 
 TEST(TableLocatorTest, NeverCallsZerosSimilarToAMostlyZeroTable) {
