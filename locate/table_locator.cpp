@@ -12,6 +12,7 @@
 #include "locate/image_alignment.h"
 #include "locate/pointer_moves.h"
 #include "locate/similarity.h"
+#include "locate/table_search.h"
 
 namespace dovra {
 namespace {
@@ -192,25 +193,32 @@ struct Sides {
 // Bytes past the far end of a stretch of filler that tell whether an edit reached it.
 constexpr std::uint64_t kFarEndBytes = 4;
 
-// A table of filler that touches the bytes on one side (`touchingBefore`: the bytes before it) and moved
-// with them by `shift`, in a stretch of filler [from, to) that runs on past its other end: whether the
-// stretch's length changed because the bytes that end it on the far side were edited. Then the edit that
-// made the stretch longer or shorter lies on the far side and the table stayed with the side it touches.
-// Where those bytes stand unchanged at the stretch's new end, the filler itself grew or shrank, next to
-// the table or not, and the bytes cannot tell.
-bool FarEndEdited(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                  const TableRegion& table, const FillerBytes& filler, std::uint64_t from, std::uint64_t to,
-                  std::int64_t shift, bool touchingBefore) {
+// A table of filler in a stretch of filler [from, to) that moved by `shift` with the bytes on one side
+// (`fromBefore`: the bytes before the stretch), the stretch standing unchanged from those bytes up to the
+// table's far end: whether the table's place follows. It does when the stretch kept its length (the table
+// keeps its place in it), or when the table touches that side and the bytes that end the stretch on the
+// far side were edited (the edit that made the stretch longer or shorter lies there, and the table stayed
+// with the bytes it touches). Where those bytes stand unchanged at the stretch's new end, the filler
+// itself grew or shrank, next to the table or not, and the bytes cannot tell.
+bool StretchPlaces(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                   const TableRegion& table, const FillerBytes& filler, std::uint64_t from, std::uint64_t to,
+                   std::int64_t shift, bool fromBefore) {
     const std::int64_t place = std::int64_t{table.address} + shift;
     const std::uint64_t end = std::uint64_t{table.address} + table.size;
     if (place < 0 || static_cast<std::uint64_t>(place) + table.size > newImage.size()) {
         return false;
     }
     const auto newPlace = static_cast<std::uint64_t>(place);
-    if (touchingBefore) {
+    if (fromBefore) {
         const std::uint64_t highest = std::min<std::uint64_t>(newImage.size(), newPlace + table.size + kFillerLimit);
         const std::uint64_t newTo = FillerEnd(newImage, newPlace + table.size, highest, filler);
-        if (newTo == highest || newTo - (newPlace + table.size) == to - end || to + kFarEndBytes > oldImage.size()) {
+        if (newTo == highest) {
+            return false;
+        }
+        if (newTo - (newPlace + table.size) == to - end) {
+            return true;
+        }
+        if (from != table.address || to + kFarEndBytes > oldImage.size()) {
             return false;
         }
         return newTo + kFarEndBytes > newImage.size() ||
@@ -218,7 +226,13 @@ bool FarEndEdited(std::span<const std::uint8_t> oldImage, std::span<const std::u
     }
     const std::uint64_t lowest = newPlace > kFillerLimit ? newPlace - kFillerLimit : 0;
     const std::uint64_t newFrom = FillerStart(newImage, newPlace, lowest, filler);
-    if (newFrom == lowest || newPlace - newFrom == table.address - from || from < kFarEndBytes) {
+    if (newFrom == lowest && newFrom != 0) {
+        return false;
+    }
+    if (newPlace - newFrom == table.address - from) {
+        return true;
+    }
+    if (to != end || from < kFarEndBytes) {
         return false;
     }
     return newFrom < kFarEndBytes || std::memcmp(oldImage.data() + from - kFarEndBytes,
@@ -243,10 +257,8 @@ Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::ui
         const auto shift = SideShift(oldImage, newImage, gram, estimateBefore, filler);
         if (shift && Unchanged(oldImage, newImage, gram, exact ? end : table.address, *shift)) {
             sides.before = shift;
-            sides.beforeAlone =
-                exact &&
-                (Unchanged(oldImage, newImage, gram, to + 1, *shift) ||
-                 (from == table.address && FarEndEdited(oldImage, newImage, table, filler, from, to, *shift, true)));
+            sides.beforeAlone = exact && (Unchanged(oldImage, newImage, gram, to + 1, *shift) ||
+                                          StretchPlaces(oldImage, newImage, table, filler, from, to, *shift, true));
         }
     }
     if (to < highest) {
@@ -255,7 +267,7 @@ Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::ui
             sides.after = shift;
             sides.afterAlone =
                 exact && ((from > 0 && Unchanged(oldImage, newImage, from - 1, to + detail::kAnchorLength, *shift)) ||
-                          (to == end && FarEndEdited(oldImage, newImage, table, filler, from, to, *shift, false)));
+                          StretchPlaces(oldImage, newImage, table, filler, from, to, *shift, false));
         }
     }
     return sides;
@@ -341,34 +353,47 @@ bool NeighbourAgrees(std::span<const std::uint8_t> oldImage, std::span<const std
 
 // The anchors either side of a table kept their order, and a table kept with its neighbourhood stays
 // between them: with several matches in the image and no place the bytes next to it give, the one match
-// between where the two anchors stand now is the table's. Searched only where they are near, so the work
-// per table stays small.
-constexpr std::uint64_t kBetweenLimit = 64 << 10;
+// between where the two anchors stand now is the table's. Searched only where they are near: no further
+// apart than sixteen times the image's bytes per table, so that all tables together search the image no
+// more than about sixteen times (each search linear, most of them at memchr's pace), and within these bounds.
+constexpr std::uint64_t kLeastBetween = 64 << 10;
+constexpr std::uint64_t kMostBetween = 256 << 10;
+
+std::uint64_t BetweenLimit(std::uint64_t newSize, std::size_t tableCount) {
+    return std::clamp<std::uint64_t>(newSize * 16 / std::max<std::size_t>(tableCount, 1), kLeastBetween, kMostBetween);
+}
+// One in this many: the chance, taken as the share of the image between the anchors times the number of
+// matches, below which the one match between them is not a chance one.
+constexpr std::uint64_t kChanceShare = 100;
 
 std::optional<std::uint32_t> OnlyMatchBetweenAnchors(std::span<const std::uint8_t> oldImage,
                                                      std::span<const std::uint8_t> newImage,
                                                      std::span<const std::uint8_t> bytes, const TableRegion& table,
-                                                     const Neighbourhood& around, const FillerBytes& filler) {
+                                                     const Neighbourhood& around, std::uint32_t matchCount,
+                                                     std::uint64_t limit, const FillerBytes& filler) {
     if (!around.shiftBefore || !around.shiftAfter) {
         return std::nullopt;
     }
     const std::int64_t from = std::int64_t{table.address} - around.distanceBefore + *around.shiftBefore;
     const std::int64_t to = std::int64_t{table.address} + table.size + around.distanceAfter + *around.shiftAfter;
     if (from < 0 || to > static_cast<std::int64_t>(newImage.size()) || to - from < std::int64_t{table.size} ||
-        static_cast<std::uint64_t>(to - from) > kBetweenLimit + table.size) {
+        static_cast<std::uint64_t>(to - from) > limit + table.size) {
         return std::nullopt;
     }
-    const auto first = newImage.begin() + from;
-    const auto last = newImage.begin() + to;
-    const std::boyer_moore_horspool_searcher searcher(bytes.begin(), bytes.end());
-    const auto found = std::search(first, last, searcher);
-    if (found == last || std::search(found + 1, last, searcher) != last) {
+    // The linear search: a table of zeros and a marker, in a stretch of zeros, would make a plain one
+    // compare most of the table at every place.
+    const std::span<const std::uint8_t> between = newImage.subspan(from, to - from);
+    const std::optional<std::uint32_t> first = FindLowestOffset(between, bytes);
+    if (!first || FindLowestOffset(between.subspan(*first + 1), bytes)) {
         return std::nullopt;
     }
-    const auto match = static_cast<std::uint32_t>(found - newImage.begin());
-    // A removed table's bytes may stand between the anchors by chance (a small constant): the table itself
-    // still has the bytes it had next to it on one side at least.
-    if (!NeighbourAgrees(oldImage, newImage, table, match, filler, true) &&
+    const auto match = static_cast<std::uint32_t>(from + *first);
+    // A removed table's bytes may stand between the anchors by chance (a small constant that stands all
+    // over the image): unless the table's bytes are so rare that one of its matches falling between these
+    // anchors by chance is unlikely, the table must still have the bytes it had next to it on one side.
+    const bool rare =
+        std::uint64_t{matchCount} * static_cast<std::uint64_t>(to - from) * kChanceShare <= newImage.size();
+    if (!rare && !NeighbourAgrees(oldImage, newImage, table, match, filler, true) &&
         !NeighbourAgrees(oldImage, newImage, table, match, filler, false)) {
         return std::nullopt;
     }
@@ -382,14 +407,14 @@ std::optional<std::uint32_t> OnlyMatchBetweenAnchors(std::span<const std::uint8_
 std::optional<std::uint32_t> InTheOnlyRunBetweenAnchors(std::span<const std::uint8_t> oldImage,
                                                         std::span<const std::uint8_t> newImage,
                                                         const TableRegion& table, const Neighbourhood& around,
-                                                        const FillerBytes& filler) {
+                                                        std::uint64_t limit, const FillerBytes& filler) {
     if (!around.shiftBefore || !around.shiftAfter) {
         return std::nullopt;
     }
     const std::int64_t from = std::int64_t{table.address} - around.distanceBefore + *around.shiftBefore;
     const std::int64_t to = std::int64_t{table.address} + table.size + around.distanceAfter + *around.shiftAfter;
     if (from < 0 || to > static_cast<std::int64_t>(newImage.size()) || to - from < std::int64_t{table.size} ||
-        static_cast<std::uint64_t>(to - from) > kBetweenLimit + table.size) {
+        static_cast<std::uint64_t>(to - from) > limit + table.size) {
         return std::nullopt;
     }
     const std::uint8_t value = oldImage[table.address];
@@ -517,6 +542,7 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
     const ImageAlignment alignment(oldImage, newImage, known, 0, &profile);
     const FillerBytes filler(profile);
     const detail::PointerMoves moves(alignment, known);
+    const std::uint64_t between = BetweenLimit(newImage.size(), tables.size());
     std::vector<TableLocation> locations(tables.size());
     const auto place = [&](std::size_t i) {
         TableLocation& location = locations[i];
@@ -539,8 +565,9 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
                 const bool oneValue = std::all_of(needles[i].begin(), needles[i].end(),
                                                   [&](std::uint8_t byte) { return byte == needles[i][0]; });
                 location.alignedMatch =
-                    oneValue ? InTheOnlyRunBetweenAnchors(oldImage, newImage, tables[i], around, filler)
-                             : OnlyMatchBetweenAnchors(oldImage, newImage, needles[i], tables[i], around, filler);
+                    oneValue ? InTheOnlyRunBetweenAnchors(oldImage, newImage, tables[i], around, between, filler)
+                             : OnlyMatchBetweenAnchors(oldImage, newImage, needles[i], tables[i], around, counts[i],
+                                                       between, filler);
             }
         } else if (counts[i] == 1 && location.predicted) {
             const std::uint64_t distance =
