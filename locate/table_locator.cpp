@@ -1,6 +1,7 @@
 #include "locate/table_locator.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -150,19 +151,24 @@ constexpr std::uint32_t kSideInformative = 4;
 
 // The distance the bytes bounding one side of a table moved: the gram at `gramStart` (old offset), found
 // exactly once within kSideWindow of where `estimate` puts it.
+// The distance the `length` bytes at `gramStart` (old offset) moved: found exactly once within kSideWindow
+// of where `estimate` puts them. `several` tells that they stand there more than once, so that longer bytes
+// on the same side may still tell.
 std::optional<std::int64_t> SideShift(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                                      std::uint64_t gramStart, std::int64_t estimate, const FillerBytes& filler) {
-    if (gramStart + detail::kAnchorLength > oldImage.size()) {
+                                      std::uint64_t gramStart, std::uint64_t length, std::int64_t estimate,
+                                      const FillerBytes& filler, bool& several) {
+    several = false;
+    if (gramStart + length > oldImage.size()) {
         return std::nullopt;
     }
-    const std::span<const std::uint8_t> gram = oldImage.subspan(gramStart, detail::kAnchorLength);
+    const std::span<const std::uint8_t> gram = oldImage.subspan(gramStart, length);
     if (detail::InformativeBytes(gram, filler) < kSideInformative) {
         return std::nullopt;
     }
     const std::int64_t centre = static_cast<std::int64_t>(gramStart) + estimate;
     const std::int64_t from = std::max<std::int64_t>(0, centre - kSideWindow);
     const std::int64_t to = std::min<std::int64_t>(static_cast<std::int64_t>(newImage.size()),
-                                                   centre + kSideWindow + detail::kAnchorLength);
+                                                   centre + kSideWindow + static_cast<std::int64_t>(length));
     if (from >= to) {
         return std::nullopt;
     }
@@ -170,10 +176,55 @@ std::optional<std::int64_t> SideShift(std::span<const std::uint8_t> oldImage, st
     const auto last = newImage.begin() + to;
     const std::boyer_moore_horspool_searcher searcher(gram.begin(), gram.end());
     const auto found = std::search(first, last, searcher);
-    if (found == last || std::search(found + 1, last, searcher) != last) {
+    if (found == last) {
+        return std::nullopt;
+    }
+    if (std::search(found + 1, last, searcher) != last) {
+        several = true;
         return std::nullopt;
     }
     return (found - newImage.begin()) - static_cast<std::int64_t>(gramStart);
+}
+
+// The bytes that bound a side are looked for at these lengths in turn, as long as the shorter stand
+// several times near the estimate (strings, records repeated next to the table).
+constexpr std::array<std::uint64_t, 3> kSideLengths = {detail::kAnchorLength, 64, 256};
+
+struct SideGram {
+    std::int64_t shift = 0;
+    std::uint64_t length = 0;
+};
+
+// The before side's bytes end at `end`; the after side's begin at `start`.
+std::optional<SideGram> BeforeSide(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                                   std::uint64_t end, std::int64_t estimate, const FillerBytes& filler) {
+    for (std::uint64_t length : kSideLengths) {
+        if (end < length) {
+            return std::nullopt;
+        }
+        bool several = false;
+        if (const auto shift = SideShift(oldImage, newImage, end - length, length, estimate, filler, several)) {
+            return SideGram{*shift, length};
+        }
+        if (!several) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<SideGram> AfterSide(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                                  std::uint64_t start, std::int64_t estimate, const FillerBytes& filler) {
+    for (std::uint64_t length : kSideLengths) {
+        bool several = false;
+        if (const auto shift = SideShift(oldImage, newImage, start, length, estimate, filler, several)) {
+            return SideGram{*shift, length};
+        }
+        if (!several) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
 }
 
 // Where the bytes right next to the table put it, when the anchors are too far to say: the nearest bytes
@@ -253,21 +304,22 @@ Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::ui
     const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kFillerLimit);
     const std::uint64_t to = FillerEnd(oldImage, end, highest, filler);
     if (from >= detail::kAnchorLength && (from == 0 || !filler.IsFiller(oldImage[from - 1]))) {
-        const std::uint64_t gram = from - detail::kAnchorLength;
-        const auto shift = SideShift(oldImage, newImage, gram, estimateBefore, filler);
-        if (shift && Unchanged(oldImage, newImage, gram, exact ? end : table.address, *shift)) {
-            sides.before = shift;
-            sides.beforeAlone = exact && (Unchanged(oldImage, newImage, gram, to + 1, *shift) ||
-                                          StretchPlaces(oldImage, newImage, table, filler, from, to, *shift, true));
+        const auto side = BeforeSide(oldImage, newImage, from, estimateBefore, filler);
+        const std::uint64_t gram = side ? from - side->length : 0;
+        if (side && Unchanged(oldImage, newImage, gram, exact ? end : table.address, side->shift)) {
+            sides.before = side->shift;
+            sides.beforeAlone =
+                exact && (Unchanged(oldImage, newImage, gram, to + 1, side->shift) ||
+                          StretchPlaces(oldImage, newImage, table, filler, from, to, side->shift, true));
         }
     }
     if (to < highest) {
-        const auto shift = SideShift(oldImage, newImage, to, estimateAfter, filler);
-        if (shift && Unchanged(oldImage, newImage, exact ? table.address : end, to + detail::kAnchorLength, *shift)) {
-            sides.after = shift;
+        const auto side = AfterSide(oldImage, newImage, to, estimateAfter, filler);
+        if (side && Unchanged(oldImage, newImage, exact ? table.address : end, to + side->length, side->shift)) {
+            sides.after = side->shift;
             sides.afterAlone =
-                exact && ((from > 0 && Unchanged(oldImage, newImage, from - 1, to + detail::kAnchorLength, *shift)) ||
-                          StretchPlaces(oldImage, newImage, table, filler, from, to, *shift, false));
+                exact && ((from > 0 && Unchanged(oldImage, newImage, from - 1, to + side->length, side->shift)) ||
+                          StretchPlaces(oldImage, newImage, table, filler, from, to, side->shift, false));
         }
     }
     return sides;
@@ -518,6 +570,39 @@ std::optional<SimilarMatch> MovedPointers(std::span<const std::uint8_t> newImage
     return best;
 }
 
+// Pointers point into tables, and a table can move alone between two edits, where no anchor of the
+// alignment is: once every table has its place, the distances the tables moved are region moves too, and a
+// table of pointers not placed on the first try is tried again with them.
+void RetryMovedPointers(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                        std::span<const TableRegion> tables, const ImageAlignment& alignment,
+                        std::vector<AnchorPair> known, const FillerBytes& filler,
+                        const std::vector<std::vector<std::int64_t>>& retry, std::vector<TableLocation>& locations) {
+    if (std::all_of(retry.begin(), retry.end(), [](const auto& shifts) { return shifts.empty(); })) {
+        return;
+    }
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        const TableLocation& location = locations[i];
+        const std::optional<std::uint32_t> placed = location.matchCount == 1 ? location.lowestMatch
+                                                    : location.alignedMatch  ? location.alignedMatch
+                                                    : location.similar       ? std::optional(location.similar->offset)
+                                                                             : std::nullopt;
+        if (placed) {
+            known.push_back({tables[i].address, *placed});
+        }
+    }
+    const detail::PointerMoves moves(alignment, known);
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        const auto bytes = oldImage.subspan(tables[i].address, tables[i].size);
+        for (std::int64_t shift : retry[i]) {
+            const std::optional<SimilarMatch> found =
+                detail::MovedPointersAt(bytes, newImage, std::int64_t{tables[i].address} + shift, moves, filler);
+            if (found && (!locations[i].similar || found->percent > locations[i].similar->percent)) {
+                locations[i].similar = found;
+            }
+        }
+    }
+}
+
 } // namespace
 
 std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
@@ -544,6 +629,8 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
     const detail::PointerMoves moves(alignment, known);
     const std::uint64_t between = BetweenLimit(newImage.size(), tables.size());
     std::vector<TableLocation> locations(tables.size());
+    // Tables not found, with the moves their place may have: tried again once every table is placed.
+    std::vector<std::vector<std::int64_t>> retry(tables.size());
     const auto place = [&](std::size_t i) {
         TableLocation& location = locations[i];
         location.lowestMatch = lowest[i];
@@ -584,6 +671,12 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
                 location.similar =
                     MovedPointers(newImage, needles[i], tables[i], location.predicted, shifts, moves, filler);
             }
+            if (!location.similar) {
+                retry[i] =
+                    location.predicted
+                        ? std::vector<std::int64_t>{std::int64_t{*location.predicted} - std::int64_t{tables[i].address}}
+                        : shifts;
+            }
         }
     };
     // Each table is placed on its own from shared read-only data, so two threads give the same answer as
@@ -608,6 +701,7 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
     if (!split) {
         work();
     }
+    RetryMovedPointers(oldImage, newImage, tables, alignment, known, filler, retry, locations);
     return locations;
 }
 
