@@ -243,6 +243,9 @@ struct Sides {
 
 // Bytes past the far end of a stretch of filler that tell whether an edit reached it.
 constexpr std::uint64_t kFarEndBytes = 4;
+// Filler between a table and the bytes it stays with: the padding that aligns a table. Any more, and an
+// edit inside it would move the table with the far side.
+constexpr std::uint64_t kNearPadding = 3;
 
 // A table of filler in a stretch of filler [from, to) that moved by `shift` with the bytes on one side
 // (`fromBefore`: the bytes before the stretch), the stretch standing unchanged from those bytes up to the
@@ -269,7 +272,7 @@ bool StretchPlaces(std::span<const std::uint8_t> oldImage, std::span<const std::
         if (newTo - (newPlace + table.size) == to - end) {
             return true;
         }
-        if (from != table.address || to + kFarEndBytes > oldImage.size()) {
+        if (table.address - from > kNearPadding || to + kFarEndBytes > oldImage.size()) {
             return false;
         }
         return newTo + kFarEndBytes > newImage.size() ||
@@ -283,7 +286,7 @@ bool StretchPlaces(std::span<const std::uint8_t> oldImage, std::span<const std::
     if (newPlace - newFrom == table.address - from) {
         return true;
     }
-    if (to != end || from < kFarEndBytes) {
+    if (to - end > kNearPadding || from < kFarEndBytes) {
         return false;
     }
     return newFrom < kFarEndBytes || std::memcmp(oldImage.data() + from - kFarEndBytes,
