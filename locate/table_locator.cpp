@@ -573,6 +573,31 @@ std::optional<SimilarMatch> MovedPointers(std::span<const std::uint8_t> newImage
     return best;
 }
 
+// A changed table too small for the similarity (fewer than its minimum of informative bytes) at the place
+// where both sides of it agree it stands: the bytes only confirm what the neighbourhood says, so a few
+// informative bytes, most of them equal, are enough. Anywhere else so few bytes could agree by chance.
+constexpr std::uint32_t kSmallInformative = 4;
+
+std::optional<SimilarMatch> SmallTableAt(std::span<const std::uint8_t> newImage, std::span<const std::uint8_t> bytes,
+                                         std::uint32_t place, const FillerBytes& filler) {
+    if (std::uint64_t{place} + bytes.size() > newImage.size()) {
+        return std::nullopt;
+    }
+    std::uint32_t informative = 0;
+    std::uint32_t equal = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (!filler.IsFiller(bytes[i])) {
+            ++informative;
+            equal += bytes[i] == newImage[place + i] ? 1 : 0;
+        }
+    }
+    if (informative < kSmallInformative || informative >= detail::kMinimumInformative ||
+        equal * 100 < informative * detail::kSimilarPercent) {
+        return std::nullopt;
+    }
+    return SimilarMatch{place, std::min<std::uint32_t>(equal * 100 / informative, 99)};
+}
+
 // Pointers point into tables, and a table can move alone between two edits, where no anchor of the
 // alignment is: once every table has its place, the distances the tables moved are region moves too, and a
 // table of pointers not placed on the first try is tried again with them.
@@ -673,6 +698,9 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
             if (!location.similar) {
                 location.similar =
                     MovedPointers(newImage, needles[i], tables[i], location.predicted, shifts, moves, filler);
+            }
+            if (!location.similar && location.predicted) {
+                location.similar = SmallTableAt(newImage, needles[i], *location.predicted, filler);
             }
             if (!location.similar) {
                 retry[i] =

@@ -332,6 +332,25 @@ TEST(TableLocatorTest, FindsATableOfTwoPointersThatMovedWithWhatTheyPointTo) {
     EXPECT_FALSE(FindOne(oldImage, newImage, {600000, 8}).similar);
 }
 
+TEST(TableLocatorTest, CallsASmallChangedTableSimilarOnlyWhereBothItsSidesPutIt) {
+    Bytes oldImage = RandomBytes(1u << 20, 29);
+    const Bytes table = RandomBytes(12, 30);
+    Put(oldImage, 500000, table);
+    Bytes changed = table;
+    changed[5] ^= 0x5A;
+    Bytes newImage = Inserted(oldImage, 100000, 700);
+    Put(newImage, 500700, changed);
+    const TableLocation found = FindOne(oldImage, newImage, {500000, 12});
+    EXPECT_EQ(found.matchCount, 0u);
+    ASSERT_TRUE(found.similar);
+    EXPECT_EQ(found.similar->offset, 500700u);
+    EXPECT_EQ(found.similar->percent, 91u);
+
+    // Bytes inserted right after it: the sides no longer agree, and 12 bytes alone could agree by chance.
+    Bytes edited = Inserted(newImage, 500712, 300);
+    EXPECT_FALSE(FindOne(oldImage, edited, {500000, 12}).similar);
+}
+
 TEST(TableLocatorTest, NeverCallsZerosSimilarToAMostlyZeroTable) {
     // A zero-heavy binary: zeros with a marker byte here and there, and a table of zeros with a few.
     Bytes oldImage(1u << 20, 0);
