@@ -152,8 +152,8 @@ constexpr std::uint32_t kSideInformative = 4;
 // The distance the bytes bounding one side of a table moved: the gram at `gramStart` (old offset), found
 // exactly once within kSideWindow of where `estimate` puts it.
 // The distance the `length` bytes at `gramStart` (old offset) moved: found exactly once within kSideWindow
-// of where `estimate` puts them. `several` tells that they stand there more than once, so that longer bytes
-// on the same side may still tell.
+// of where `estimate` puts them. `several` tells that they stand there more than once, or hold too few bytes
+// other than filler to be looked for, so that longer bytes on the same side may still tell.
 std::optional<std::int64_t> SideShift(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
                                       std::uint64_t gramStart, std::uint64_t length, std::int64_t estimate,
                                       const FillerBytes& filler, bool& several) {
@@ -163,6 +163,7 @@ std::optional<std::int64_t> SideShift(std::span<const std::uint8_t> oldImage, st
     }
     const std::span<const std::uint8_t> gram = oldImage.subspan(gramStart, length);
     if (detail::InformativeBytes(gram, filler) < kSideInformative) {
+        several = true; // mostly filler: longer bytes of the same side may hold enough
         return std::nullopt;
     }
     const std::int64_t centre = static_cast<std::int64_t>(gramStart) + estimate;
@@ -187,7 +188,7 @@ std::optional<std::int64_t> SideShift(std::span<const std::uint8_t> oldImage, st
 }
 
 // The bytes that bound a side are looked for at these lengths in turn, as long as the shorter stand
-// several times near the estimate (strings, records repeated next to the table).
+// several times near the estimate (strings, records repeated next to the table) or are mostly filler.
 constexpr std::array<std::uint64_t, 3> kSideLengths = {detail::kAnchorLength, 64, 256};
 
 struct SideGram {
@@ -456,9 +457,9 @@ std::optional<std::uint32_t> OnlyMatchBetweenAnchors(std::span<const std::uint8_
 }
 
 // A table of one byte value repeated matches at every place of a long enough run of that value. Between
-// the two anchors, when just one run can hold it and that run is as long as the one around the table in
-// the old image, the table stands where it stood in its run; a run whose length changed could have grown
-// or shrunk on either side of the table, and the bytes cannot tell which.
+// the two anchors, when just one run is as long as the one around the table in the old image, the table
+// stands where it stood in its run; a run whose length changed could have grown or shrunk on either side of
+// the table, and the bytes cannot tell which.
 std::optional<std::uint32_t> InTheOnlyRunBetweenAnchors(std::span<const std::uint8_t> oldImage,
                                                         std::span<const std::uint8_t> newImage,
                                                         const TableRegion& table, const Neighbourhood& around,
@@ -482,7 +483,6 @@ std::optional<std::uint32_t> InTheOnlyRunBetweenAnchors(std::span<const std::uin
         ++oldTo;
     }
     std::optional<std::uint64_t> runStart;
-    std::uint64_t runLength = 0;
     for (auto at = static_cast<std::uint64_t>(from); at < static_cast<std::uint64_t>(to);) {
         if (newImage[at] != value) {
             ++at;
@@ -496,19 +496,18 @@ std::optional<std::uint32_t> InTheOnlyRunBetweenAnchors(std::span<const std::uin
         while (end < newImage.size() && newImage[end] == value) {
             ++end;
         }
-        if (end - start >= table.size) {
+        if (end - start == oldTo - oldFrom) {
             if (runStart) {
                 return std::nullopt;
             }
             runStart = start;
-            runLength = end - start;
         }
         at = end;
     }
     // A run as long as the old one can be chance (a removed table of zeros, a short run of 0xFF): the bytes
     // that end it on one side at least must be the old ones.
     const TableRegion run{static_cast<std::uint32_t>(oldFrom), static_cast<std::uint32_t>(oldTo - oldFrom)};
-    if (!runStart || runLength != run.size ||
+    if (!runStart ||
         (!NeighbourAgrees(oldImage, newImage, run, static_cast<std::uint32_t>(*runStart), filler, true) &&
          !NeighbourAgrees(oldImage, newImage, run, static_cast<std::uint32_t>(*runStart), filler, false))) {
         return std::nullopt;
