@@ -63,6 +63,24 @@ template <typename Filter> FolderListing ListFolder(std::string_view folder, Fil
     return listing;
 }
 
+// The end of writing a file: its buffered bytes go out (a full disk often shows only here), `push` takes
+// them further towards the disk, and the file is closed whatever happened. The first failure is the one
+// noted. `file` is null afterwards; false on any failure.
+bool FlushAndClose(std::FILE*& file, bool (*push)(std::FILE*)) {
+    errno = 0;
+    const bool flushed = std::fflush(file) == 0 && push(file);
+    if (!flushed) {
+        NoteFailureFromErrno();
+    }
+    errno = 0;
+    const bool closed = std::fclose(file) == 0;
+    if (flushed && !closed) {
+        NoteFailureFromErrno();
+    }
+    file = nullptr;
+    return flushed && closed;
+}
+
 } // namespace
 
 void FileCloser::operator()(std::FILE* file) const {
@@ -291,18 +309,7 @@ bool AtomicFileWriter::Commit() {
     if (m_file == nullptr || m_failed) {
         return false;
     }
-    errno = 0;
-    bool flushed = std::fflush(m_file) == 0 && SyncNative(m_file);
-    if (!flushed) {
-        NoteFailureFromErrno();
-    }
-    errno = 0;
-    bool closed = std::fclose(m_file) == 0;
-    if (flushed && !closed) {
-        NoteFailureFromErrno();
-    }
-    m_file = nullptr;
-    if (!flushed || !closed) {
+    if (!FlushAndClose(m_file, SyncNative)) {
         m_failed = true;
         return false;
     }
@@ -368,19 +375,7 @@ bool StagedFileWriter::Finish() {
     if (m_file == nullptr || m_failed) {
         return false;
     }
-    // A full disk often shows only here, when the buffered bytes go out.
-    errno = 0;
-    bool flushed = std::fflush(m_file) == 0 && FinishStagedFileNative(m_file);
-    if (!flushed) {
-        NoteFailureFromErrno();
-    }
-    errno = 0;
-    bool closed = std::fclose(m_file) == 0;
-    if (flushed && !closed) {
-        NoteFailureFromErrno();
-    }
-    m_file = nullptr;
-    m_failed = !flushed || !closed;
+    m_failed = !FlushAndClose(m_file, FinishStagedFileNative);
     m_finished = !m_failed;
     return m_finished;
 }
