@@ -228,14 +228,16 @@ std::string NameListPath(std::string_view definitionPath) {
     return path + ".idn";
 }
 
-TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* folder, std::string* keptText) {
-    std::optional<std::string> definitionText = ReadTextModeFile(path);
+TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* folder, LoadedDefinition* loaded) {
+    std::optional<FileStamp> stamp;
+    std::optional<std::string> definitionText = ReadTextModeFile(path, loaded != nullptr ? &stamp : nullptr);
     if (!definitionText) {
         return TableLoadStatus::DefinitionUnreadable;
     }
     const TableLoadStatus status = LoadFrom(path, *definitionText, folder);
-    if (keptText != nullptr) {
-        *keptText = std::move(*definitionText);
+    if (loaded != nullptr) {
+        loaded->text = std::move(*definitionText);
+        loaded->stamp = stamp && StampVouches(*stamp) ? stamp : std::nullopt;
     }
     return status;
 }

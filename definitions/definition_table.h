@@ -6,11 +6,13 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "definitions/definition_entry.h"
+#include "engine/file_system.h"
 #include "engine/folder_index.h"
 
 namespace dovra {
@@ -143,6 +145,13 @@ private:
 
 std::ostream& operator<<(std::ostream& out, const RecordNameList& names);
 
+// A definition file's text-mode content as it was parsed, and the stamp of the file it came from where that
+// stamp can tell a later write (see StampVouches): while it still matches, the file holds that content.
+struct LoadedDefinition {
+    std::string text;
+    std::optional<FileStamp> stamp;
+};
+
 // One table: a definition file (one line per byte of the record) and its name list (one record per line).
 struct DefinitionTable {
     std::uint32_t baseAddress = 0;
@@ -160,11 +169,11 @@ struct DefinitionTable {
     // Loads the definition file at `path` (code page 932) and the name list beside it. May show message
     // boxes. Call once, on a new table. `folder`, the index of the folder that holds `path`, finds the
     // name list without asking the file system again (a whole folder is loaded against one index).
-    // `definitionText`, when given, receives the definition file's text-mode content as it was parsed (set
-    // whenever the file could be read), so a later step can use what was loaded rather than read the file
-    // again after someone changed it.
+    // `loaded`, when given, receives the definition file's content as it was parsed (set whenever the file
+    // could be read), so a later step can use what was loaded rather than read the file again after
+    // someone changed it.
     TableLoadStatus Load(std::string_view path, const FolderIndex* folder = nullptr,
-                         std::string* definitionText = nullptr);
+                         LoadedDefinition* loaded = nullptr);
 
 private:
     // Everything after reading the definition file: its lines are `definitionText`.

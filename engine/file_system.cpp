@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <system_error>
 
 #include <fmt/printf.h>
@@ -239,6 +240,15 @@ FilePtr OpenForReadingExact(std::string_view path) {
                 : openError != 0 ? std::error_code(openError, std::generic_category())
                                  : std::error_code());
     return nullptr;
+}
+
+bool StampVouches(const FileStamp& stamp) {
+    // Times ahead of the clock (another machine's, on a shared folder) vouch for nothing either.
+    constexpr std::int64_t kTimeStep = 2'000'000'000;
+    const std::int64_t now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    return stamp.modified < now - kTimeStep;
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string_view path) {
