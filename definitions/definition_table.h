@@ -52,6 +52,8 @@ public:
     void clear();
     Line operator[](std::size_t index) const;
     Line front() const { return (*this)[0]; }
+    // Line `index`'s column 2 alone, for the rewrite's walk, which asks it for every field.
+    std::string_view WidthTextAt(std::size_t index) const { return Text(m_columns[m_lines[index].columns].texts[1]); }
     void push_back(const DefinitionEntry& entry);
     // Gives back what the containers grew by beyond the lines kept: called when a file's lines are all in.
     void ShrinkToFit();

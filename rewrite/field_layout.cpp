@@ -14,7 +14,7 @@ std::uint32_t FieldWidthAt(const DefinitionTable& layout, std::uint32_t recordSi
     std::uint32_t width = 1;
     if (offset < layout.entries.size()) {
         // Only the exact texts mark wider fields: "04" or "4 " are 1-byte widths.
-        const std::string_view text = layout.entries[offset].widthText;
+        const std::string_view text = layout.entries.WidthTextAt(offset);
         width = text == "4" ? 4 : text == "2" ? 2 : 1;
     }
     return width > regionSize - position ? 1 : width;
