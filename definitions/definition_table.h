@@ -163,7 +163,7 @@ struct DefinitionTable {
     // The definition file's lines in file order, the first recordSize of them (line k describes byte k of
     // the record; later lines only name fields). Each carries the columns earlier lines left it.
     DefinitionLines entries;
-    RecordNameList recordNames;
+    RecordNameList recordNames; // the name list, a record a line
     // Field names by byte offset in the record, only where a line names one: an offset that is missing has
     // the empty name. (A record may be 1 MiB long; one empty text per byte would be 32 MiB a table.)
     std::map<std::uint32_t, std::string> fieldNames;
