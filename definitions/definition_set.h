@@ -12,9 +12,9 @@ namespace dovra {
 
 using SummaryMap = std::unordered_map<std::string, TableSummary>;
 using TableMap = std::unordered_map<std::string, DefinitionTable>;
-using RecordNameMap = std::unordered_map<std::string, std::vector<std::string>>;
-// The text-mode content of each old definition file as it was loaded, which the create command writes from.
-using DefinitionTextMap = std::unordered_map<std::string, std::string>;
+using RecordNameMap = std::unordered_map<std::string, RecordNameList>;
+// Each old definition file as it was loaded, which the create command writes from.
+using DefinitionTextMap = std::unordered_map<std::string, LoadedDefinition>;
 
 TableSummary SummaryOf(const DefinitionTable& table);
 

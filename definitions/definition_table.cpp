@@ -1,5 +1,8 @@
 #include "definitions/definition_table.h"
 
+#include <algorithm>
+#include <ostream>
+
 #include <fmt/format.h>
 #include <fmt/printf.h>
 
@@ -19,19 +22,19 @@ constexpr std::uint64_t kMaxTableSize = 0xFFFFFFFFull;
 
 // Field names go by the address of the line that names them, from every line of the file, in file order:
 // a later line for the same offset replaces the name.
-void NameField(DefinitionTable& table, const DefinitionEntry& line) {
-    if (line.address < table.baseAddress) {
+void NameField(DefinitionTable& table, std::uint32_t address, std::string_view name) {
+    if (address < table.baseAddress) {
         return;
     }
-    std::uint32_t offset = line.address - table.baseAddress;
+    std::uint32_t offset = address - table.baseAddress;
     if (offset >= table.recordSize) {
-        ShowMessageBox(fmt::sprintf(text::kFieldOutsideRecord, table.name, line.name));
+        ShowMessageBox(fmt::sprintf(text::kFieldOutsideRecord, table.name, std::string(name)));
         return;
     }
-    if (line.name.empty()) {
+    if (name.empty()) {
         table.fieldNames.erase(offset);
     } else {
-        table.fieldNames[offset] = line.name;
+        table.fieldNames[offset] = name;
     }
 }
 
@@ -40,15 +43,16 @@ void NameField(DefinitionTable& table, const DefinitionEntry& line) {
 void StoreFieldNames(DefinitionTable& table, std::string_view definitionText, bool everyLineKept) {
     table.fieldNames.clear();
     if (everyLineKept) {
-        for (const auto& entry : table.entries) {
-            NameField(table, entry);
+        for (std::size_t k = 0; k < table.entries.size(); ++k) {
+            const DefinitionLines::Line line = table.entries[k];
+            NameField(table, line.address, line.name);
         }
         return;
     }
     DefinitionEntry working;
     ForEachLinePiece(definitionText, [&](std::string_view line) {
         working.Parse(line);
-        NameField(table, working);
+        NameField(table, working.address, working.name);
     });
 }
 
@@ -80,6 +84,140 @@ void ExplainEncoding(std::string_view path, std::string_view bytes) {
 
 } // namespace
 
+void DefinitionLines::clear() {
+    m_lines.clear();
+    m_columns.clear();
+    m_texts.clear();
+    m_buffer.clear();
+    m_recent[0] = m_recent[1] = kNone;
+}
+
+std::string_view DefinitionLines::Text(std::uint32_t index) const {
+    const Span& span = m_texts[index];
+    return std::string_view(m_buffer).substr(span.offset, span.length);
+}
+
+bool DefinitionLines::Holds(const Columns& columns, const DefinitionEntry& entry) const {
+    return columns.size == entry.size && columns.number7 == entry.number7 && columns.flag4 == entry.flag4 &&
+           Text(columns.texts[0]) == entry.name && Text(columns.texts[1]) == entry.widthText &&
+           Text(columns.texts[2]) == entry.text5 && Text(columns.texts[3]) == entry.text6 &&
+           Text(columns.texts[4]) == entry.text8 && Text(columns.texts[5]) == entry.text9;
+}
+
+// The index of `text`: `previous` (the same column's in the columns stored last) when the text is the
+// same, else a new one.
+std::uint32_t DefinitionLines::Keep(std::string_view text, std::uint32_t previous) {
+    if (Text(previous) == text) {
+        return previous;
+    }
+    if (text.empty()) {
+        return 0;
+    }
+    m_texts.push_back(Span{m_buffer.size(), text.size()});
+    m_buffer.append(text);
+    return static_cast<std::uint32_t>(m_texts.size() - 1);
+}
+
+void DefinitionLines::push_back(const DefinitionEntry& entry) {
+    if (m_texts.empty()) {
+        m_texts.push_back(Span{});
+    }
+    std::uint32_t index = kNone;
+    if (m_recent[0] != kNone && Holds(m_columns[m_recent[0]], entry)) {
+        index = m_recent[0];
+    } else if (m_recent[1] != kNone && Holds(m_columns[m_recent[1]], entry)) {
+        index = m_recent[1];
+    } else {
+        const std::uint32_t* previous = m_columns.empty() ? nullptr : m_columns.back().texts;
+        Columns columns;
+        columns.size = entry.size;
+        columns.number7 = entry.number7;
+        columns.flag4 = static_cast<std::uint8_t>(entry.flag4); // Parse stores only 0 or 1
+        const std::string* texts[kTexts] = {&entry.name,  &entry.widthText, &entry.text5,
+                                            &entry.text6, &entry.text8,     &entry.text9};
+        for (std::size_t c = 0; c < kTexts; ++c) {
+            columns.texts[c] = Keep(*texts[c], previous != nullptr ? previous[c] : 0);
+        }
+        m_columns.push_back(columns);
+        index = static_cast<std::uint32_t>(m_columns.size() - 1);
+    }
+    if (index != m_recent[0]) {
+        m_recent[1] = m_recent[0];
+        m_recent[0] = index;
+    }
+    m_lines.push_back(Stored{entry.address, index});
+}
+
+void DefinitionLines::ShrinkToFit() {
+    m_lines.shrink_to_fit();
+    m_columns.shrink_to_fit();
+    m_texts.shrink_to_fit();
+    m_buffer.shrink_to_fit();
+}
+
+DefinitionLines::Line DefinitionLines::operator[](std::size_t index) const {
+    const Stored& stored = m_lines[index];
+    const Columns& columns = m_columns[stored.columns];
+    Line line;
+    line.address = stored.address;
+    line.name = Text(columns.texts[0]);
+    line.widthText = Text(columns.texts[1]);
+    line.size = columns.size;
+    line.flag4 = columns.flag4;
+    line.text5 = Text(columns.texts[2]);
+    line.text6 = Text(columns.texts[3]);
+    line.number7 = columns.number7;
+    line.text8 = Text(columns.texts[4]);
+    line.text9 = Text(columns.texts[5]);
+    return line;
+}
+
+RecordNameList::Lines& RecordNameList::Own() {
+    if (!m_lines) {
+        m_lines = std::make_shared<Lines>();
+    } else if (m_lines.use_count() > 1) {
+        m_lines = std::make_shared<Lines>(*m_lines);
+    }
+    return *m_lines;
+}
+
+std::string_view RecordNameList::operator[](std::size_t index) const {
+    const std::size_t start = index == 0 ? 0 : m_lines->ends[index - 1];
+    return std::string_view(m_lines->text).substr(start, m_lines->ends[index] - start);
+}
+
+void RecordNameList::push_back(std::string_view name) {
+    Lines& lines = Own();
+    lines.text.append(name);
+    lines.ends.push_back(lines.text.size());
+}
+
+void RecordNameList::ShrinkToFit() {
+    if (m_lines) {
+        Lines& lines = Own();
+        lines.text.shrink_to_fit();
+        lines.ends.shrink_to_fit();
+    }
+}
+
+bool RecordNameList::operator==(const RecordNameList& other) const {
+    return std::equal(begin(), end(), other.begin(), other.end());
+}
+
+bool RecordNameList::operator==(const std::vector<std::string>& names) const {
+    return std::equal(begin(), end(), names.begin(), names.end());
+}
+
+std::ostream& operator<<(std::ostream& out, const RecordNameList& names) {
+    out << '{';
+    const char* separator = "";
+    for (std::string_view name : names) {
+        out << separator << '"' << name << '"';
+        separator = ", ";
+    }
+    return out << '}';
+}
+
 std::string NameListPath(std::string_view definitionPath) {
     std::string_view fileName = FileNamePart(definitionPath);
     std::string_view extension = ExtensionPart(fileName);
@@ -90,14 +228,16 @@ std::string NameListPath(std::string_view definitionPath) {
     return path + ".idn";
 }
 
-TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* folder, std::string* keptText) {
-    std::optional<std::string> definitionText = ReadTextModeFile(path);
+TableLoadStatus DefinitionTable::Load(std::string_view path, const FolderIndex* folder, LoadedDefinition* loaded) {
+    std::optional<FileStamp> stamp;
+    std::optional<std::string> definitionText = ReadTextModeFile(path, loaded != nullptr ? &stamp : nullptr);
     if (!definitionText) {
         return TableLoadStatus::DefinitionUnreadable;
     }
     const TableLoadStatus status = LoadFrom(path, *definitionText, folder);
-    if (keptText != nullptr) {
-        *keptText = std::move(*definitionText);
+    if (loaded != nullptr) {
+        loaded->text = std::move(*definitionText);
+        loaded->stamp = stamp && StampVouches(*stamp) ? stamp : std::nullopt;
     }
     return status;
 }
@@ -110,6 +250,7 @@ TableLoadStatus DefinitionTable::LoadFrom(std::string_view path, std::string_vie
     bool anyColumn = false;
     bool parsed = true;
     std::size_t lineCount = 0;
+    std::uint32_t firstSize = 0;
     ForEachLinePiece(definitionText, [&](std::string_view line) {
         if (!parsed) {
             return;
@@ -118,8 +259,9 @@ TableLoadStatus DefinitionTable::LoadFrom(std::string_view path, std::string_vie
         anyColumn = anyColumn || line.find(',') != std::string_view::npos;
         // Line k describes byte k of the record; lines past the record size describe no byte, so they
         // are not kept (a file of millions of short lines would take hundreds of bytes for each).
-        if (lineCount == 0 || lineCount < entries.front().size) {
+        if (lineCount == 0 || lineCount < firstSize) {
             entries.push_back(working);
+            firstSize = lineCount == 0 ? working.size : firstSize;
         }
         ++lineCount;
     });
@@ -133,6 +275,7 @@ TableLoadStatus DefinitionTable::LoadFrom(std::string_view path, std::string_vie
         return TableLoadStatus::Malformed;
     }
     name = RemoveExtension(FileNamePart(path));
+    entries.ShrinkToFit();
     StoreFieldNames(*this, definitionText, lineCount == entries.size());
 
     std::optional<std::string> nameListText;
@@ -148,7 +291,8 @@ TableLoadStatus DefinitionTable::LoadFrom(std::string_view path, std::string_vie
         ShowMessageBox(WithFailureReason(text::kNameListOpenFailed));
         return TableLoadStatus::NameListUnreadable;
     }
-    ForEachLinePiece(*nameListText, [this](std::string_view line) { recordNames.emplace_back(line); });
+    ForEachLinePiece(*nameListText, [this](std::string_view line) { recordNames.push_back(line); });
+    recordNames.ShrinkToFit();
     std::uint64_t bytes = static_cast<std::uint64_t>(recordNames.size()) * recordSize;
     if (bytes > kMaxTableSize) {
         return TableLoadStatus::Malformed;

@@ -50,8 +50,8 @@ bool CDefinitionUpdater::LoadOldSettings(std::string_view folder) {
     const dovra::FolderIndex index(folder);
     for (const auto& path : DefinitionFiles(folder)) {
         DefinitionTable table;
-        std::string text;
-        TableLoadStatus status = table.Load(path, &index, &text);
+        dovra::LoadedDefinition loaded;
+        TableLoadStatus status = table.Load(path, &index, &loaded);
         if (status == TableLoadStatus::Malformed) {
             ReportUnparsable(path);
             continue;
@@ -60,7 +60,7 @@ bool CDefinitionUpdater::LoadOldSettings(std::string_view folder) {
         // the empty summary under the empty name, one without a name list its summary with size 0. A table
         // whose numbers cannot be trusted is left out, as the new set leaves it out.
         m_oldSummaries[table.name] = dovra::SummaryOf(table);
-        m_oldDefinitionTexts[table.name] = std::move(text);
+        m_oldDefinitionTexts[table.name] = std::move(loaded);
     }
     return true;
 }

@@ -106,6 +106,46 @@ bool CopyPermissionsNative(std::FILE* to, const std::filesystem::path& from) {
     return fchmod(fileno(to), info.st_mode & 0777) == 0;
 }
 
+namespace {
+
+std::int64_t Nanoseconds(const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+std::optional<FileStamp> StampFrom(const struct stat& info) {
+    if (!S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+#ifdef __APPLE__
+    const timespec& modified = info.st_mtimespec;
+    const timespec& changed = info.st_ctimespec;
+#else
+    const timespec& modified = info.st_mtim;
+    const timespec& changed = info.st_ctim;
+#endif
+    return FileStamp{static_cast<std::uint64_t>(info.st_size), Nanoseconds(modified), Nanoseconds(changed),
+                     static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+} // namespace
+
+std::optional<FileStamp> StampOf(std::FILE* file) {
+    struct stat info {};
+    if (file == nullptr || fstat(fileno(file), &info) != 0) {
+        return std::nullopt;
+    }
+    return StampFrom(info);
+}
+
+std::optional<FileStamp> StampAt(std::string_view path) {
+    auto native = ToNativePath(path);
+    struct stat info {};
+    if (!native || stat(native->c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return StampFrom(info);
+}
+
 std::optional<std::uint64_t> FileSize(std::FILE* file) {
     struct stat info {};
     if (file == nullptr || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -115,6 +115,37 @@ bool CopyPermissionsNative(std::FILE*, const std::filesystem::path&) {
     return true;
 }
 
+namespace {
+
+// The CRT gives whole seconds, which StampVouches waits out too, its creation time where POSIX has the last
+// status change, and no file numbers.
+std::optional<FileStamp> StampFrom(const struct _stati64& info) {
+    if ((info.st_mode & _S_IFMT) != _S_IFREG) {
+        return std::nullopt;
+    }
+    return FileStamp{static_cast<std::uint64_t>(info.st_size), static_cast<std::int64_t>(info.st_mtime) * 1'000'000'000,
+                     static_cast<std::int64_t>(info.st_ctime) * 1'000'000'000, 0, 0};
+}
+
+} // namespace
+
+std::optional<FileStamp> StampOf(std::FILE* file) {
+    struct _stati64 info {};
+    if (file == nullptr || _fstati64(_fileno(file), &info) != 0) {
+        return std::nullopt;
+    }
+    return StampFrom(info);
+}
+
+std::optional<FileStamp> StampAt(std::string_view path) {
+    auto native = ToNativePath(path);
+    struct _stati64 info {};
+    if (!native || _wstati64(native->c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return StampFrom(info);
+}
+
 std::optional<std::uint64_t> FileSize(std::FILE* file) {
     struct _stati64 info {};
     if (file == nullptr || _fstati64(_fileno(file), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {

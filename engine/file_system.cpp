@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <system_error>
 
 #include <fmt/printf.h>
@@ -61,6 +62,24 @@ template <typename Filter> FolderListing ListFolder(std::string_view folder, Fil
         listing.entries.emplace_back(*name, it->is_directory(statusError));
     }
     return listing;
+}
+
+// The end of writing a file: its buffered bytes go out (a full disk often shows only here), `push` takes
+// them further towards the disk, and the file is closed whatever happened. The first failure is the one
+// noted. `file` is null afterwards; false on any failure.
+bool FlushAndClose(std::FILE*& file, bool (*push)(std::FILE*)) {
+    errno = 0;
+    const bool flushed = std::fflush(file) == 0 && push(file);
+    if (!flushed) {
+        NoteFailureFromErrno();
+    }
+    errno = 0;
+    const bool closed = std::fclose(file) == 0;
+    if (flushed && !closed) {
+        NoteFailureFromErrno();
+    }
+    file = nullptr;
+    return flushed && closed;
 }
 
 } // namespace
@@ -223,6 +242,15 @@ FilePtr OpenForReadingExact(std::string_view path) {
     return nullptr;
 }
 
+bool StampVouches(const FileStamp& stamp) {
+    // Times ahead of the clock (another machine's, on a shared folder) vouch for nothing either.
+    constexpr std::int64_t kTimeStep = 2'000'000'000;
+    const std::int64_t now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    return stamp.modified < now - kTimeStep;
+}
+
 AtomicFileWriter::AtomicFileWriter(std::string_view path) {
     auto target = ToNativePath(path);
     if (!target) {
@@ -291,18 +319,7 @@ bool AtomicFileWriter::Commit() {
     if (m_file == nullptr || m_failed) {
         return false;
     }
-    errno = 0;
-    bool flushed = std::fflush(m_file) == 0 && SyncNative(m_file);
-    if (!flushed) {
-        NoteFailureFromErrno();
-    }
-    errno = 0;
-    bool closed = std::fclose(m_file) == 0;
-    if (flushed && !closed) {
-        NoteFailureFromErrno();
-    }
-    m_file = nullptr;
-    if (!flushed || !closed) {
+    if (!FlushAndClose(m_file, SyncNative)) {
         m_failed = true;
         return false;
     }
@@ -368,19 +385,7 @@ bool StagedFileWriter::Finish() {
     if (m_file == nullptr || m_failed) {
         return false;
     }
-    // A full disk often shows only here, when the buffered bytes go out.
-    errno = 0;
-    bool flushed = std::fflush(m_file) == 0 && FinishStagedFileNative(m_file);
-    if (!flushed) {
-        NoteFailureFromErrno();
-    }
-    errno = 0;
-    bool closed = std::fclose(m_file) == 0;
-    if (flushed && !closed) {
-        NoteFailureFromErrno();
-    }
-    m_file = nullptr;
-    m_failed = !flushed || !closed;
+    m_failed = !FlushAndClose(m_file, FinishStagedFileNative);
     m_finished = !m_failed;
     return m_finished;
 }

@@ -56,6 +56,31 @@ FilePtr OpenForReadingExact(std::string_view path);
 // Size of an open file in bytes, never truncated; nullopt when it cannot be determined.
 std::optional<std::uint64_t> FileSize(std::FILE* file);
 
+// What tells, without reading it, that a file is still the one read: its size, its times (nanoseconds
+// since 1970; POSIX: last write and last status change, Windows: last write and creation) and, where the
+// platform has them, its device and file number. A write sets the last write time to the moment of the
+// write, so the stamp changes unless that time cannot be told from the one it had: see StampVouches.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    std::int64_t changed = 0;
+    std::uint64_t device = 0;
+    std::uint64_t number = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of an open regular file, and of the regular file at `path` (no letter-case fallback); nullopt
+// when there is none.
+std::optional<FileStamp> StampOf(std::FILE* file);
+std::optional<FileStamp> StampAt(std::string_view path);
+
+// Whether a stamp taken now will tell any later write of the file: false while its last write time is
+// recent (or ahead of the clock), as a file system may keep times in steps as long as 2 s, and a second
+// write within the step keeps the time of the first. A file whose time a program sets back after a write
+// of the same size is told only by its status change time (POSIX) or not at all (Windows).
+bool StampVouches(const FileStamp& stamp);
+
 // Writes a file so that a complete file or nothing appears at `path`: the bytes go to a temporary file in
 // the same folder (a short name of the tool's own, see temporary_names.h), which is flushed, synced and
 // renamed over `path` only when every step succeeded. An interrupt removes the temporary file.

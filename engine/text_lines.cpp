@@ -8,10 +8,13 @@
 
 namespace dovra {
 
-std::optional<std::string> ReadTextModeFile(std::string_view path) {
+std::optional<std::string> ReadTextModeFile(std::string_view path, std::optional<FileStamp>* stamp) {
     FilePtr file = OpenForReading(path);
     if (!file) {
         return std::nullopt;
+    }
+    if (stamp != nullptr) {
+        *stamp = StampOf(file.get());
     }
     std::string raw;
     char buffer[65536];

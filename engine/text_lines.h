@@ -12,9 +12,12 @@ namespace dovra {
 
 inline constexpr std::size_t kLinePieceMax = 1023;
 
+struct FileStamp;
+
 // The file's bytes with every CR LF pair turned into LF (letter-case fallback of ResolveExistingFile
-// included); nullopt when it cannot be opened or read.
-std::optional<std::string> ReadTextModeFile(std::string_view path);
+// included); nullopt when it cannot be opened or read. `stamp`, when given, receives the stamp of the file
+// opened, taken before it is read (so a write during the read changes it); nullopt when there is none.
+std::optional<std::string> ReadTextModeFile(std::string_view path, std::optional<FileStamp>* stamp = nullptr);
 
 // Calls `visit` with each line piece of text-mode content, in order, every byte included (a NUL and what
 // follows it too); a final piece without LF is one too. Views into `text`, without a list of them: a file

@@ -25,13 +25,23 @@ struct TablePaths {
     std::string staged;      // where it is written: the output folder being built
     std::string destination; // where it will be, the path the user is told: output folder + table name + ".ini"
     std::string_view loaded; // the source's text-mode content as it was loaded and searched for
+    const std::optional<dovra::FileStamp>* stamp; // the source's stamp at load, where it can tell a write
 };
+
+// Whether the source holds what was loaded: told by its stamp while that still matches (a status query
+// instead of reading the file again), else by its content.
+bool SameAsLoaded(const TablePaths& paths) {
+    if (*paths.stamp && dovra::StampAt(paths.source) == *paths.stamp) {
+        return true;
+    }
+    const std::optional<std::string> now = dovra::ReadTextModeFile(paths.source);
+    return now && *now == paths.loaded;
+}
 
 // The search used the addresses read at load time; a definition file edited since (while the question was
 // open) describes other bytes, and must not be written as if it had been searched.
 bool ChangedSinceLoad(const CDefinitionUpdater& engine, const TablePaths& paths) {
-    const std::optional<std::string> now = dovra::ReadTextModeFile(paths.source);
-    if (now && *now == paths.loaded) {
+    if (SameAsLoaded(paths)) {
         return false;
     }
     engine.Log(fmt::format(runtime(text::kDefinitionChangedSinceLoad), paths.source));
@@ -71,7 +81,7 @@ bool WriteMoved(const CDefinitionUpdater& engine, const TablePaths& paths, std::
     // Written from the content that was loaded and searched for, whatever the file holds now; an edit made
     // since is said, as it does not reach the new folder.
     const std::string_view content = paths.loaded;
-    if (dovra::ReadTextModeFile(paths.source) != std::optional<std::string>(content)) {
+    if (!SameAsLoaded(paths)) {
         engine.Log(fmt::format(runtime(text::kDefinitionWrittenAsLoaded), paths.source));
     }
     dovra::StagedFileWriter writer(paths.staged);
@@ -211,10 +221,11 @@ bool CDefinitionUpdater::RelocateTables(dovra::OutputFolder& output, const std::
     int failures = earlierFailures;
     for (std::size_t k = 0; k < names.size(); ++k) {
         const std::string fileName = names[k] + ".ini";
-        const auto loaded = m_oldDefinitionTexts.find(names[k]);
+        static const dovra::LoadedDefinition kNotLoaded;
+        const auto kept = m_oldDefinitionTexts.find(names[k]);
+        const dovra::LoadedDefinition& loaded = kept != m_oldDefinitionTexts.end() ? kept->second : kNotLoaded;
         const TablePaths paths{oldFiles.Resolve(fileName).value_or(dovra::JoinPath(m_oldFolder, fileName)),
-                               output.StagedPath(fileName), output.FinalPathOf(fileName),
-                               loaded != m_oldDefinitionTexts.end() ? std::string_view(loaded->second) : ""};
+                               output.StagedPath(fileName), output.FinalPathOf(fileName), loaded.text, &loaded.stamp};
         m_lastCreate.push_back(
             RelocateTable(*this, names[k], m_oldSummaries.at(names[k]), paths, found[k], answers, failures));
         Log("");

@@ -14,7 +14,7 @@ std::uint32_t FieldWidthAt(const DefinitionTable& layout, std::uint32_t recordSi
     std::uint32_t width = 1;
     if (offset < layout.entries.size()) {
         // Only the exact texts mark wider fields: "04" or "4 " are 1-byte widths.
-        const std::string& text = layout.entries[offset].widthText;
+        const std::string_view text = layout.entries.WidthTextAt(offset);
         width = text == "4" ? 4 : text == "2" ? 2 : 1;
     }
     return width > regionSize - position ? 1 : width;
@@ -28,9 +28,8 @@ std::uint32_t LittleEndianValue(std::span<const std::uint8_t> bytes) {
     return value;
 }
 
-const std::string& NameAt(const std::vector<std::string>& names, std::uint32_t index) {
-    static const std::string kNone;
-    return index < names.size() ? names[index] : kNone;
+std::string_view NameAt(const RecordNameList& names, std::uint32_t index) {
+    return index < names.size() ? names[index] : std::string_view();
 }
 
 const std::string& NameAt(const std::map<std::uint32_t, std::string>& names, std::uint32_t offset) {

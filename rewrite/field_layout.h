@@ -4,6 +4,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "definitions/definition_table.h"
@@ -23,7 +24,7 @@ std::uint32_t FieldWidthAt(const DefinitionTable& layout, std::uint32_t recordSi
 std::uint32_t LittleEndianValue(std::span<const std::uint8_t> bytes);
 
 // A missing name (the lists may be shorter than the old table's layout) shows as empty text.
-const std::string& NameAt(const std::vector<std::string>& names, std::uint32_t index);
+std::string_view NameAt(const RecordNameList& names, std::uint32_t index);
 // Field names are kept only for the offsets a line names.
 const std::string& NameAt(const std::map<std::uint32_t, std::string>& names, std::uint32_t offset);
 

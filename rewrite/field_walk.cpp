@@ -24,7 +24,7 @@ const char* LineFormat(std::uint32_t width) {
 } // namespace
 
 std::uint32_t RewriteFields(const CDefinitionUpdater& engine, const TableRegions& regions, std::uint32_t recordSize,
-                            const DefinitionTable& layout, const std::vector<std::string>& recordNames) {
+                            const DefinitionTable& layout, const RecordNameList& recordNames) {
     recordSize = TellWalkedRecordSize(engine, recordSize, layout);
     const auto size = static_cast<std::uint32_t>(regions.oldBytes.size());
     std::uint32_t written = 0;

@@ -23,6 +23,6 @@ struct TableRegions {
 // records; where it differs from `recordSize` (the old table's) a line says so first. Afterwards the new
 // region equals the old one. Returns the number of fields written.
 std::uint32_t RewriteFields(const CDefinitionUpdater& engine, const TableRegions& regions, std::uint32_t recordSize,
-                            const DefinitionTable& layout, const std::vector<std::string>& recordNames);
+                            const DefinitionTable& layout, const RecordNameList& recordNames);
 
 } // namespace dovra

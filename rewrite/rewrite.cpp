@@ -54,7 +54,7 @@ bool ShouldCopyRegion(const CDefinitionUpdater& engine, const std::string& name,
 // The plain rewrite of one table whose regions passed the range tests: every differing field is carried.
 void RewriteTablePlain(const CDefinitionUpdater& engine, const TableSummary& oldTable, const TableSummary& newTable,
                        const dovra::TableRegions& regions, const dovra::DefinitionTable& layout,
-                       const std::vector<std::string>& recordNames, RewriteOutcome& outcome) {
+                       const dovra::RecordNameList& recordNames, RewriteOutcome& outcome) {
     const std::string& name = outcome.name;
     if (oldTable.tableSize == newTable.tableSize) {
         if (ShouldRewriteFields(engine, name, regions, outcome)) {

@@ -51,7 +51,7 @@ std::optional<std::uint32_t> WalkedLength(const TableSummary& oldTable, const Ta
 
 void RewriteTableThreeWay(const CDefinitionUpdater& engine, const TableSummary& oldTable, const TableSummary& newTable,
                           const ThreeWayRegions& regions, const DefinitionTable& layout,
-                          const std::vector<std::string>& recordNames, RewriteOutcome& outcome) {
+                          const RecordNameList& recordNames, RewriteOutcome& outcome) {
     // Whatever the update did to a table the user never edited, the new binary's version stands.
     if (std::ranges::equal(regions.userBytes, regions.baseBytes)) {
         engine.Log(text::kUnchangedByUser);

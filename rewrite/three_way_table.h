@@ -18,6 +18,6 @@ namespace dovra {
 // `outcome` from the same decisions.
 void RewriteTableThreeWay(const CDefinitionUpdater& engine, const TableSummary& oldTable, const TableSummary& newTable,
                           const ThreeWayRegions& regions, const DefinitionTable& layout,
-                          const std::vector<std::string>& recordNames, RewriteOutcome& outcome);
+                          const RecordNameList& recordNames, RewriteOutcome& outcome);
 
 } // namespace dovra

@@ -37,7 +37,7 @@ FieldMerge MergeField(std::span<const std::uint8_t> base, std::span<const std::u
 }
 
 MergeCounts MergeFields(const CDefinitionUpdater& engine, const ThreeWayRegions& regions, std::uint32_t recordSize,
-                        const DefinitionTable& layout, const std::vector<std::string>& recordNames) {
+                        const DefinitionTable& layout, const RecordNameList& recordNames) {
     recordSize = TellWalkedRecordSize(engine, recordSize, layout);
     const auto size = static_cast<std::uint32_t>(regions.userBytes.size());
     MergeCounts counts;
@@ -50,7 +50,7 @@ MergeCounts MergeFields(const CDefinitionUpdater& engine, const ThreeWayRegions&
         const FieldMerge merge = MergeField(base, user, now);
         if (merge == FieldMerge::kTakeUser || merge == FieldMerge::kConflict) {
             const std::uint32_t address = regions.newBase + position;
-            const std::string& record = NameAt(recordNames, position / recordSize);
+            const std::string_view record = NameAt(recordNames, position / recordSize);
             const std::string& field = NameAt(layout.fieldNames, position % recordSize);
             if (merge == FieldMerge::kTakeUser) {
                 engine.Log(fmt::format(fmt::runtime(TakenLineFormat(width)), address, record, field,

@@ -41,7 +41,7 @@ struct MergeCounts {
 // `layout` and `recordNames`), writes the user's value of every field taken or in conflict into the new
 // region, and logs one line for each.
 MergeCounts MergeFields(const CDefinitionUpdater& engine, const ThreeWayRegions& regions, std::uint32_t recordSize,
-                        const DefinitionTable& layout, const std::vector<std::string>& recordNames);
+                        const DefinitionTable& layout, const RecordNameList& recordNames);
 
 // Byte positions at which the user's region differs from the base region: what the user changed.
 std::uint32_t CountUserChangedBytes(std::span<const std::uint8_t> base, std::span<const std::uint8_t> user);

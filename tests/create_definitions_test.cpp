@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <map>
 
@@ -309,6 +310,49 @@ TEST_F(CreateDefinitions, DefinitionsEditedWhileTheQuestionIsOpenAreNeverWritten
                         Sj(u8"　") + OldFile("b.ini") +
                             Sj(u8"は読み込んだ後に変更されたため、コピーしません。もう一度実行してください")),
               log.end());
+}
+
+TEST_F(CreateDefinitions, EditsOfFilesLastWrittenLongBeforeTheLoadAreCaughtToo) {
+    // Files last written an hour before the load are told unchanged by their stamps, without being read
+    // again; an edit while the question is open changes the stamps, one of the same length too.
+    WriteTable(u8"a");
+    WriteOld(u8"b.ini", "1800,X,1,4,0,,,0,,,\r\n");
+    WriteOld(u8"b.idn", "one\r\n");
+    WriteOld(u8"c.ini", "1900,Y,1,4,0,,,0,,,\r\n");
+    WriteOld(u8"c.idn", "one\r\n");
+    WriteBinaries(Image(0x2000, {{0x1000, kTableBytes}, {0x1800, "\xA1\xB2\xC3\xD4"}, {0x1900, "\x5A\x6B"}}),
+                  Image(0x2000, {{0x1100, kTableBytes}, {0x1800, "\xA1\xB2\xC3\xD4"}, {0x1900, "\x5A\x6B"}}));
+    const auto longAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const auto* name : {u8"a.ini", u8"b.ini", u8"c.ini"}) {
+        std::filesystem::last_write_time(dir.Native(u8"old") / name, longAgo);
+    }
+    Load(dir.Cp932(u8"old"));
+    const auto ask = engine.m_confirm;
+    engine.m_confirm = [&](const std::string& question) {
+        WriteOld(u8"a.ini", "1F00,HP,2,4,0,,,0,,,\r\n1F02,MP,2,,0,,,0,,,\r\n");
+        WriteOld(u8"b.ini", "1C00,X,1,4,0,,,0,,,\r\n");
+        return ask(question);
+    };
+
+    EXPECT_FALSE(engine.CreateDefinitions());
+
+    // c, untouched, is copied; a is written as searched and b is not copied, both said.
+    EXPECT_EQ(ReadOutput(u8"a.ini"), "1100,HP,2,4,0,,,0,,,\n1102,MP,2,,0,,,0,,,\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.Native(u8"old_NEW/b.ini")));
+    EXPECT_EQ(ReadOutput(u8"c.ini"), "1900,Y,1,4,0,,,0,,,\r\n");
+    const auto log = TableLog();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        Sj(u8"　") + OldFile("a.ini") +
+                            Sj(u8"は読み込んだ後に変更されています。読み込んだときの内容で書き出します")),
+              log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        Sj(u8"　") + OldFile("b.ini") +
+                            Sj(u8"は読み込んだ後に変更されたため、コピーしません。もう一度実行してください")),
+              log.end());
+    EXPECT_EQ(
+        std::count_if(log.begin(), log.end(),
+                      [](const std::string& line) { return line.find(Sj(u8"読み込んだ後")) != std::string::npos; }),
+        2);
 }
 
 TEST_F(CreateDefinitions, AddressColumnFormsAreAllReadAsHexadecimal) {

@@ -3,6 +3,7 @@
 #include <fmt/printf.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -152,6 +153,42 @@ TEST_F(FileSystemTest, OpenForReadingRefusesFolders) {
     EXPECT_FALSE(OpenForReading(dir.Cp932(u8"sub.idn")));
     EXPECT_FALSE(OpenForReadingExact(dir.Cp932(u8"sub.idn")));
     EXPECT_FALSE(OpenForReading(dir.Cp932()));
+}
+
+TEST_F(FileSystemTest, StampsTellWritesOnceTheLastWriteIsOld) {
+    WriteBytes(dir.Native(u8"表.ini"), "0,HP,1,4,\r\n");
+    const std::string path = dir.Cp932(u8"表.ini");
+    const auto fresh = StampAt(path);
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(fresh->size, 11u);
+    {
+        FilePtr file = OpenForReading(path);
+        EXPECT_EQ(StampOf(file.get()), fresh);
+    }
+    // Just written: another write in the same step of the file system's clock could keep the time.
+    EXPECT_FALSE(StampVouches(*fresh));
+
+    std::filesystem::last_write_time(dir.Native(u8"表.ini"),
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    const auto settled = StampAt(path);
+    ASSERT_TRUE(settled);
+    EXPECT_TRUE(StampVouches(*settled));
+    EXPECT_EQ(StampAt(path), settled);
+    // Rewritten with bytes of the same length, and replaced by another file of the same length.
+    WriteBytes(dir.Native(u8"表.ini"), "0,MP,1,4,\r\n");
+    EXPECT_NE(StampAt(path), settled);
+    std::filesystem::last_write_time(dir.Native(u8"表.ini"),
+                                     std::filesystem::last_write_time(dir.Native(u8"表.ini")) - std::chrono::hours(1));
+    const auto before = StampAt(path);
+    WriteBytes(dir.Native(u8"other"), "0,XP,1,4,\r\n");
+    std::filesystem::rename(dir.Native(u8"other"), dir.Native(u8"表.ini"));
+    EXPECT_NE(StampAt(path), before);
+
+    // Only a regular file has one.
+    std::filesystem::create_directory(dir.Native(u8"sub"));
+    EXPECT_FALSE(StampAt(dir.Cp932(u8"sub")));
+    EXPECT_FALSE(StampAt(dir.Cp932(u8"missing.ini")));
+    EXPECT_FALSE(StampOf(nullptr));
 }
 
 TEST_F(FileSystemTest, CopyOverwritesAndFindsTheSourceIgnoringCase) {

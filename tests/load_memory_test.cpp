@@ -4,8 +4,11 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <iterator>
 #include <new>
 #include <string>
+
+#include <fmt/format.h>
 
 #include "engine/definition_updater.h"
 #include "support/test_support.h"
@@ -108,6 +111,43 @@ TEST(LoadMemory, ManyShortLinesCostAFewTimesTheFile) {
     EXPECT_EQ(engine.NewTables().at("big").fieldNames.at(0), "HP");
     // The file is read whole (twice its size while it grows) and nothing per line is kept.
     EXPECT_LT(peak, 3 * text.size() + kMiB);
+    RecordProperty("peak_bytes", std::to_string(peak));
+}
+
+TEST(LoadMemory, LinesThatDescribeBytesKeepLessThanTheirFile) {
+    // A 64 KiB record described byte by byte, as settings folders are: a name and a width on the first
+    // line of each 4-byte field, the other columns the same on every line.
+    TempDir dir;
+    const std::string hex = Sj(u8"16進");
+    std::string text;
+    for (std::uint32_t offset = 0; offset < 0x10000; ++offset) {
+        const bool first = offset % 4 == 0;
+        fmt::format_to(std::back_inserter(text), "{:08X},", 0x400000 + offset);
+        if (first) {
+            fmt::format_to(std::back_inserter(text), "field{}", offset / 4);
+        }
+        fmt::format_to(std::back_inserter(text), ",{},{:X},0,{},,{},,,\r\n", first ? 4 : 1, offset == 0 ? 0x10000 : 0,
+                       hex, first ? 0 : 1);
+    }
+    WriteBytes(dir.Native(u8"s/big.ini"), text);
+    WriteBytes(dir.Native(u8"s/big.idn"), "r\r\n");
+    CDefinitionUpdater engine;
+    CapturedChannels channels(engine);
+    const std::size_t before = g_live.load();
+    const std::size_t peak = PeakDuring([&] { engine.LoadNewSettings(dir.Cp932(u8"s")); });
+    const std::size_t kept = g_live.load() - before;
+    const auto& table = engine.NewTables().at("big");
+    ASSERT_EQ(table.entries.size(), 0x10000u);
+    EXPECT_EQ(table.entries[0x1234].address, 0x401234u);
+    EXPECT_EQ(table.entries[0x1234].widthText, "4");
+    EXPECT_EQ(table.entries[0x1235].widthText, "1");
+    EXPECT_EQ(table.entries[0x1235].name, "");
+    EXPECT_EQ(table.entries[0x1234].name, "field1165");
+    EXPECT_EQ(table.fieldNames.size(), 0x4000u);
+    // Lines, texts and field names together: less than twice the file.
+    EXPECT_LT(kept, 2 * text.size());
+    EXPECT_LT(peak, 3 * text.size());
+    RecordProperty("kept_bytes", std::to_string(kept));
     RecordProperty("peak_bytes", std::to_string(peak));
 }
 
