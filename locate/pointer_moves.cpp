@@ -75,4 +75,25 @@ std::optional<SimilarMatch> MovedPointersAt(std::span<const std::uint8_t> table,
     return SimilarMatch{static_cast<std::uint32_t>(place), std::min<std::uint32_t>(agreeing * 100 / informative, 99)};
 }
 
+bool EqualButMovedPointers(std::span<const std::uint8_t> oldBytes, std::uint64_t oldOffset,
+                           const std::uint8_t* newBytes, const PointerMoves& moves) {
+    if (std::memcmp(oldBytes.data(), newBytes, oldBytes.size()) == 0) {
+        return true;
+    }
+    const std::size_t head = std::min<std::size_t>(oldBytes.size(), (kWord - oldOffset % kWord) % kWord);
+    if (std::memcmp(oldBytes.data(), newBytes, head) != 0) {
+        return false;
+    }
+    std::size_t i = head;
+    for (; i + kWord <= oldBytes.size(); i += kWord) {
+        const std::uint32_t before = Word(oldBytes.data() + i);
+        const std::uint32_t after = Word(newBytes + i);
+        if (before != after && (before < kLowestPointer || after < kLowestPointer ||
+                                !moves.IsRegionMove(std::int64_t{after} - std::int64_t{before}))) {
+            return false;
+        }
+    }
+    return std::memcmp(oldBytes.data() + i, newBytes + i, oldBytes.size() - i) == 0;
+}
+
 } // namespace dovra::detail

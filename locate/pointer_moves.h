@@ -35,4 +35,10 @@ private:
 std::optional<SimilarMatch> MovedPointersAt(std::span<const std::uint8_t> table, std::span<const std::uint8_t> newImage,
                                             std::int64_t place, const PointerMoves& moves, const FillerBytes& filler);
 
+// Whether `oldBytes` (at `oldOffset` in the old image) stand at `newBytes` unchanged but for pointers that
+// moved with what they point to: words at 4-byte boundaries of the old image that both look like pointers
+// and changed by a distance a region moved. Bytes outside whole words must be equal.
+bool EqualButMovedPointers(std::span<const std::uint8_t> oldBytes, std::uint64_t oldOffset,
+                           const std::uint8_t* newBytes, const PointerMoves& moves);
+
 } // namespace dovra::detail

@@ -79,13 +79,15 @@ std::uint64_t FillerEnd(std::span<const std::uint8_t> image, std::uint64_t from,
     return from;
 }
 
-// Whether the old bytes from `from` to `to` stand unchanged in the new image, moved by `shift`.
+// Whether the old bytes from `from` to `to` stand unchanged in the new image, moved by `shift`: equal, but
+// for pointers that moved with what they point to (the data around a table holds pointers, and they change
+// whenever the code grows, without the data moving).
 bool Unchanged(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage, std::uint64_t from,
-               std::uint64_t to, std::int64_t shift) {
+               std::uint64_t to, std::int64_t shift, const detail::PointerMoves& moves) {
     const std::int64_t newFrom = static_cast<std::int64_t>(from) + shift;
     return to <= oldImage.size() && newFrom >= 0 &&
            static_cast<std::uint64_t>(newFrom) + (to - from) <= newImage.size() &&
-           std::memcmp(oldImage.data() + from, newImage.data() + newFrom, to - from) == 0;
+           detail::EqualButMovedPointers(oldImage.subspan(from, to - from), from, newImage.data() + newFrom, moves);
 }
 
 // Where the neighbourhood puts the table: where one side's anchor and everything from it up to the far end
@@ -96,7 +98,7 @@ bool Unchanged(std::span<const std::uint8_t> oldImage, std::span<const std::uint
 // whole stretch, which must stand unchanged together with the byte that ends it on the far side.
 std::optional<std::uint32_t> Predicted(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
                                        const TableRegion& table, const Neighbourhood& around, const FillerBytes& filler,
-                                       bool allFiller) {
+                                       bool allFiller, const detail::PointerMoves& moves) {
     const std::uint64_t end = std::uint64_t{table.address} + table.size;
     const std::uint64_t beforeFrom = table.address - std::uint64_t{around.distanceBefore} - detail::kAnchorLength;
     const std::uint64_t afterTo = end + around.distanceAfter + detail::kAnchorLength;
@@ -116,10 +118,10 @@ std::optional<std::uint32_t> Predicted(std::span<const std::uint8_t> oldImage, s
         beforeTo = std::max(to + 1, end);
         afterFrom = from > 0 ? from - 1 : 0;
     }
-    const bool before =
-        around.shiftBefore && beforeBounded && Unchanged(oldImage, newImage, beforeFrom, beforeTo, *around.shiftBefore);
-    const bool after =
-        around.shiftAfter && afterBounded && Unchanged(oldImage, newImage, afterFrom, afterTo, *around.shiftAfter);
+    const bool before = around.shiftBefore && beforeBounded &&
+                        Unchanged(oldImage, newImage, beforeFrom, beforeTo, *around.shiftBefore, moves);
+    const bool after = around.shiftAfter && afterBounded &&
+                       Unchanged(oldImage, newImage, afterFrom, afterTo, *around.shiftAfter, moves);
     const bool agree = around.shiftBefore && around.shiftAfter && *around.shiftBefore == *around.shiftAfter;
     std::optional<std::int64_t> shift;
     if (before && after) {
@@ -295,7 +297,8 @@ bool StretchPlaces(std::span<const std::uint8_t> oldImage, std::span<const std::
 }
 
 Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                 const TableRegion& table, const Neighbourhood& around, const FillerBytes& filler, bool exact) {
+                 const TableRegion& table, const Neighbourhood& around, const FillerBytes& filler, bool exact,
+                 const detail::PointerMoves& moves) {
     Sides sides;
     if (!around.shiftBefore && !around.shiftAfter) {
         return sides;
@@ -310,20 +313,21 @@ Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::ui
     if (from >= detail::kAnchorLength && (from == 0 || !filler.IsFiller(oldImage[from - 1]))) {
         const auto side = BeforeSide(oldImage, newImage, from, estimateBefore, filler);
         const std::uint64_t gram = side ? from - side->length : 0;
-        if (side && Unchanged(oldImage, newImage, gram, exact ? end : table.address, side->shift)) {
+        if (side && Unchanged(oldImage, newImage, gram, exact ? end : table.address, side->shift, moves)) {
             sides.before = side->shift;
             sides.beforeAlone =
-                exact && (Unchanged(oldImage, newImage, gram, to + 1, side->shift) ||
+                exact && (Unchanged(oldImage, newImage, gram, to + 1, side->shift, moves) ||
                           StretchPlaces(oldImage, newImage, table, filler, from, to, side->shift, true));
         }
     }
     if (to < highest) {
         const auto side = AfterSide(oldImage, newImage, to, estimateAfter, filler);
-        if (side && Unchanged(oldImage, newImage, exact ? table.address : end, to + side->length, side->shift)) {
+        if (side && Unchanged(oldImage, newImage, exact ? table.address : end, to + side->length, side->shift, moves)) {
             sides.after = side->shift;
             sides.afterAlone =
-                exact && ((from > 0 && Unchanged(oldImage, newImage, from - 1, to + side->length, side->shift)) ||
-                          StretchPlaces(oldImage, newImage, table, filler, from, to, side->shift, false));
+                exact &&
+                ((from > 0 && Unchanged(oldImage, newImage, from - 1, to + side->length, side->shift, moves)) ||
+                 StretchPlaces(oldImage, newImage, table, filler, from, to, side->shift, false));
         }
     }
     return sides;
@@ -666,10 +670,10 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
         // Tables run to megabytes: the first byte other than filler settles it.
         const bool allFiller =
             std::all_of(needles[i].begin(), needles[i].end(), [&](std::uint8_t byte) { return filler.IsFiller(byte); });
-        location.predicted = Predicted(oldImage, newImage, tables[i], around, filler, allFiller);
+        location.predicted = Predicted(oldImage, newImage, tables[i], around, filler, allFiller, moves);
         Sides sides;
         if (!location.predicted) {
-            sides = SideShifts(oldImage, newImage, tables[i], around, filler, counts[i] > 0);
+            sides = SideShifts(oldImage, newImage, tables[i], around, filler, counts[i] > 0, moves);
             location.predicted = PlaceBySides(sides, tables[i], newImage.size(), counts[i] > 0, allFiller);
         }
         if (counts[i] > 1) {

@@ -351,6 +351,42 @@ TEST(TableLocatorTest, CallsASmallChangedTableSimilarOnlyWhereBothItsSidesPutIt)
     EXPECT_FALSE(FindOne(oldImage, edited, {500000, 12}).similar);
 }
 
+TEST(TableLocatorTest, PlacesATableAmongPointersThatMovedWithTheCode) {
+    // Sixteen zero bytes between two arrays of pointers into the code, which grew by 0x340; zero runs as
+    // long stand elsewhere too. The pointers changed, the data around the table did not move.
+    Bytes oldImage = RandomBytes(1u << 20, 31);
+    std::vector<std::uint32_t> oldPointers;
+    std::vector<std::uint32_t> newPointers;
+    for (std::uint32_t k = 0; k < 8; ++k) {
+        oldPointers.push_back(0x08000000u + 0x40000u + k * 0x100u);
+        newPointers.push_back(oldPointers.back() + 0x340u);
+    }
+    const Bytes zeros(16, 0);
+    Put(oldImage, 500000 - 32, LittleEndian(oldPointers));
+    Put(oldImage, 500000, zeros);
+    Put(oldImage, 500016, LittleEndian(oldPointers));
+    Bytes newImage = Inserted(oldImage, 200000, 0x340);
+    Put(newImage, 500000 + 0x340 - 32, LittleEndian(newPointers));
+    Put(newImage, 500016 + 0x340, LittleEndian(newPointers));
+    Put(newImage, 100000, zeros);
+    Put(newImage, 500000 + 0x340 + 400, zeros); // near enough to stand between the same anchors
+    Put(newImage, 900000, zeros);
+    // More bytes inserted behind it: the anchors either side moved by different distances.
+    newImage = Inserted(newImage, 500000 + 0x340 + 60, 0x20);
+    const TableLocation found = FindOne(oldImage, newImage, {500000, 16});
+    EXPECT_EQ(found.matchCount, 4u);
+    EXPECT_EQ(found.alignedMatch, 500000u + 0x340u);
+
+    // Pointers changed by a distance nothing moved: the data around it changed, nothing to say.
+    std::vector<std::uint32_t> otherPointers;
+    for (std::uint32_t pointer : oldPointers) {
+        otherPointers.push_back(pointer + 0x123u);
+    }
+    Put(newImage, 500000 + 0x340 - 32, LittleEndian(otherPointers));
+    Put(newImage, 500016 + 0x340, LittleEndian(otherPointers));
+    EXPECT_FALSE(FindOne(oldImage, newImage, {500000, 16}).alignedMatch);
+}
+
 TEST(TableLocatorTest, NeverCallsZerosSimilarToAMostlyZeroTable) {
     // A zero-heavy binary: zeros with a marker byte here and there, and a table of zeros with a few.
     Bytes oldImage(1u << 20, 0);
