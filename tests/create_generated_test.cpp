@@ -328,11 +328,17 @@ TEST_P(CreateOnUpdates, NoTableIsPlacedWrongWithoutSayingSo) {
     EXPECT_EQ(tally.silentWrong, 0u);
     EXPECT_EQ(tally.alignedWrong, 0u);
     EXPECT_EQ(tally.similarWrong, 0u);
+    // What the placing reaches today (95.4 %, 95.9 % and 17 of 18): a change that places fewer tables
+    // right is a step back, even when it places none wrong.
+    EXPECT_GE(tally.rightPlace * 100, tally.existing * 94)
+        << tally.rightPlace << " of " << tally.existing << " at their true place";
 }
 
 // What the search must reach on real updates: 99 % of the tables that still exist at their true place.
-// Not reached yet (pointer tables whose pointers moved by more than one amount, zero and constant tables
-// among equal bytes), so it runs on request: --gtest_also_run_disabled_tests.
+// Reached on a real pair of builds (scripts/real-pair), not on these generated updates: small tables that
+// the update changed while their old bytes stand elsewhere, tables of zeros in stretches of zeros whose
+// length changed, small constants between edits on both sides. It runs on request:
+// --gtest_also_run_disabled_tests.
 TEST_P(CreateOnUpdates, DISABLED_NearlyAllTablesAreAtTheirTruePlace) {
     const bench::GeneratedCase generated = bench::Generate(GetParam().options);
     CreateRun run(generated);
