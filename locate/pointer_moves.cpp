@@ -75,6 +75,26 @@ std::optional<SimilarMatch> MovedPointersAt(std::span<const std::uint8_t> table,
     return SimilarMatch{static_cast<std::uint32_t>(place), std::min<std::uint32_t>(agreeing * 100 / informative, 99)};
 }
 
+bool PointersMovedNowhere(std::span<const std::uint8_t> table, std::span<const std::uint8_t> newImage,
+                          std::uint32_t place, const PointerMoves& moves) {
+    if (std::uint64_t{place} + table.size() > newImage.size()) {
+        return false;
+    }
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i + kWord <= table.size(); i += kWord) {
+        const std::uint32_t before = Word(table.data() + i);
+        const std::uint32_t after = Word(newImage.data() + place + i);
+        if (before == after || before < kLowestPointer || after < kLowestPointer) {
+            continue;
+        }
+        if (moves.IsRegionMove(std::int64_t{after} - std::int64_t{before})) {
+            return false;
+        }
+        ++changed;
+    }
+    return changed >= kMinimumMovedPointers;
+}
+
 bool EqualButMovedPointers(std::span<const std::uint8_t> oldBytes, std::uint64_t oldOffset,
                            const std::uint8_t* newBytes, const PointerMoves& moves) {
     if (std::memcmp(oldBytes.data(), newBytes, oldBytes.size()) == 0) {

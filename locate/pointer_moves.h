@@ -41,4 +41,9 @@ std::optional<SimilarMatch> MovedPointersAt(std::span<const std::uint8_t> table,
 bool EqualButMovedPointers(std::span<const std::uint8_t> oldBytes, std::uint64_t oldOffset,
                            const std::uint8_t* newBytes, const PointerMoves& moves);
 
+// Whether at least kMinimumMovedPointers of the table's words changed at `place` as pointers do (both at
+// least 0x10000) and not one of them by a distance a region moved.
+bool PointersMovedNowhere(std::span<const std::uint8_t> table, std::span<const std::uint8_t> newImage,
+                          std::uint32_t place, const PointerMoves& moves);
+
 } // namespace dovra::detail

@@ -602,15 +602,10 @@ std::optional<SimilarMatch> SmallTableAt(std::span<const std::uint8_t> newImage,
 }
 
 // Pointers point into tables, and a table can move alone between two edits, where no anchor of the
-// alignment is: once every table has its place, the distances the tables moved are region moves too, and a
-// table of pointers not placed on the first try is tried again with them.
-void RetryMovedPointers(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                        std::span<const TableRegion> tables, const ImageAlignment& alignment,
-                        std::vector<AnchorPair> known, const FillerBytes& filler,
-                        const std::vector<std::vector<std::int64_t>>& retry, std::vector<TableLocation>& locations) {
-    if (std::all_of(retry.begin(), retry.end(), [](const auto& shifts) { return shifts.empty(); })) {
-        return;
-    }
+// alignment is: once every table has its place, the distances the tables moved are region moves too.
+detail::PointerMoves MovesWithPlacedTables(const ImageAlignment& alignment, std::vector<AnchorPair> known,
+                                           std::span<const TableRegion> tables,
+                                           const std::vector<TableLocation>& locations) {
     for (std::size_t i = 0; i < tables.size(); ++i) {
         const TableLocation& location = locations[i];
         const std::optional<std::uint32_t> placed = location.matchCount == 1 ? location.lowestMatch
@@ -621,7 +616,14 @@ void RetryMovedPointers(std::span<const std::uint8_t> oldImage, std::span<const 
             known.push_back({tables[i].address, *placed});
         }
     }
-    const detail::PointerMoves moves(alignment, known);
+    return detail::PointerMoves(alignment, known);
+}
+
+// A table of pointers not placed on the first try, tried again with the moves of every placed table.
+void RetryMovedPointers(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                        std::span<const TableRegion> tables, const detail::PointerMoves& moves,
+                        const FillerBytes& filler, const std::vector<std::vector<std::int64_t>>& retry,
+                        std::vector<TableLocation>& locations) {
     for (std::size_t i = 0; i < tables.size(); ++i) {
         const auto bytes = oldImage.subspan(tables[i].address, tables[i].size);
         for (std::int64_t shift : retry[i]) {
@@ -630,6 +632,20 @@ void RetryMovedPointers(std::span<const std::uint8_t> oldImage, std::span<const 
             if (found && (!locations[i].similar || found->percent > locations[i].similar->percent)) {
                 locations[i].similar = found;
             }
+        }
+    }
+}
+
+// A similar place whose changed pointers all moved by distances no region of the image moved is not the
+// table moved with what it points to: pointers to consecutive records, a few records off, agree with one
+// shared amount as well as the true place's do. No place is better than that one.
+void DropUnmovedPointers(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                         std::span<const TableRegion> tables, const detail::PointerMoves& moves,
+                         std::vector<TableLocation>& locations) {
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        if (locations[i].similar && detail::PointersMovedNowhere(oldImage.subspan(tables[i].address, tables[i].size),
+                                                                 newImage, locations[i].similar->offset, moves)) {
+            locations[i].similar.reset();
         }
     }
 }
@@ -735,7 +751,9 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
     if (!split) {
         work();
     }
-    RetryMovedPointers(oldImage, newImage, tables, alignment, known, filler, retry, locations);
+    const detail::PointerMoves placedMoves = MovesWithPlacedTables(alignment, std::move(known), tables, locations);
+    RetryMovedPointers(oldImage, newImage, tables, placedMoves, filler, retry, locations);
+    DropUnmovedPointers(oldImage, newImage, tables, placedMoves, locations);
     return locations;
 }
 
