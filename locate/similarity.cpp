@@ -70,11 +70,19 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
         if (mostShared < kMinimumMovedPointers || std::size_t{mostShared} * kMovedPointerShare < changed) {
             continue;
         }
+        // An amount enough of the changed words share has a low byte that many share too: only the words
+        // of such low bytes are sorted (at most eight low bytes; at most places a few words).
+        std::array<bool, 256> candidate{};
+        for (std::size_t low = 0; low < 256; ++low) {
+            candidate[low] =
+                lowBytes[low] >= kMinimumMovedPointers && std::size_t{lowBytes[low]} * kMovedPointerShare >= changed;
+        }
         deltas.clear();
         for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
             const std::uint32_t before = Word(table.data() + at);
             const std::uint32_t after = Word(place + at);
-            if (before != after && LooksLikePointer(before) && LooksLikePointer(after)) {
+            if (before != after && LooksLikePointer(before) && LooksLikePointer(after) &&
+                candidate[(after - before) & 0xFFu]) {
                 deltas.push_back(after - before);
             }
         }
@@ -91,7 +99,7 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
             while (j < deltas.size() && deltas[j] == deltas[i]) {
                 ++j;
             }
-            if (j - i >= kMinimumMovedPointers && (j - i) * kMovedPointerShare >= deltas.size()) {
+            if (j - i >= kMinimumMovedPointers && (j - i) * kMovedPointerShare >= changed) {
                 shared.push_back(deltas[i]);
             }
             i = j;
