@@ -48,8 +48,11 @@ bool LooksLikePointer(std::uint32_t word) {
 // phases) that differ by an amount that enough of the words that differ share (so that it is no
 // coincidence) count as agreeing. Returns the informative bytes of those words that differ from the old
 // ones.
-std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::uint8_t* place,
-                                const FillerBytes& filler) {
+// `eachWord(phase, f)` calls f(at, before) for the table's words at `phase` that look like pointers, in
+// ascending order: only those can have moved as pointers.
+template <typename EachWord>
+std::uint32_t MovedPointerBytesOf(std::span<const std::uint8_t> table, const std::uint8_t* place,
+                                  const FillerBytes& filler, EachWord eachWord) {
     std::uint32_t best = 0;
     std::vector<std::uint32_t> deltas;
     std::vector<std::uint32_t> shared;
@@ -59,25 +62,30 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
         std::array<std::uint32_t, 256> lowBytes{};
         std::size_t changed = 0;
         std::uint32_t mostShared = 0;
-        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
-            const std::uint32_t before = Word(table.data() + at);
+        eachWord(phase, [&](std::size_t at, std::uint32_t before) {
             const std::uint32_t after = Word(place + at);
-            if (before != after && LooksLikePointer(before) && LooksLikePointer(after)) {
+            if (before != after && LooksLikePointer(after)) {
                 ++changed;
                 mostShared = std::max(mostShared, ++lowBytes[(after - before) & 0xFFu]);
             }
-        }
+        });
         if (mostShared < kMinimumMovedPointers || std::size_t{mostShared} * kMovedPointerShare < changed) {
             continue;
         }
+        // An amount enough of the changed words share has a low byte that many share too: only the words
+        // of such low bytes are sorted (at most eight low bytes; at most places a few words).
+        std::array<bool, 256> candidate{};
+        for (std::size_t low = 0; low < 256; ++low) {
+            candidate[low] =
+                lowBytes[low] >= kMinimumMovedPointers && std::size_t{lowBytes[low]} * kMovedPointerShare >= changed;
+        }
         deltas.clear();
-        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
-            const std::uint32_t before = Word(table.data() + at);
+        eachWord(phase, [&](std::size_t at, std::uint32_t before) {
             const std::uint32_t after = Word(place + at);
-            if (before != after && LooksLikePointer(before) && LooksLikePointer(after)) {
+            if (before != after && LooksLikePointer(after) && candidate[(after - before) & 0xFFu]) {
                 deltas.push_back(after - before);
             }
-        }
+        });
         // A changed table of a megabyte has a quarter million words a phase.
         if (deltas.size() >= kRadixSortFrom) {
             RadixSortBy(deltas, [](std::uint32_t delta) { return delta; });
@@ -91,7 +99,7 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
             while (j < deltas.size() && deltas[j] == deltas[i]) {
                 ++j;
             }
-            if (j - i >= kMinimumMovedPointers && (j - i) * kMovedPointerShare >= deltas.size()) {
+            if (j - i >= kMinimumMovedPointers && (j - i) * kMovedPointerShare >= changed) {
                 shared.push_back(deltas[i]);
             }
             i = j;
@@ -100,20 +108,65 @@ std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::
             continue;
         }
         std::uint32_t bytes = 0;
-        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
-            const std::uint32_t before = Word(table.data() + at);
+        eachWord(phase, [&](std::size_t at, std::uint32_t before) {
             const std::uint32_t after = Word(place + at);
-            if (after != before && LooksLikePointer(before) && LooksLikePointer(after) &&
+            if (after != before && LooksLikePointer(after) &&
                 std::binary_search(shared.begin(), shared.end(), after - before)) {
                 for (std::size_t k = at; k < at + 4; ++k) {
                     bytes += !filler.IsFiller(table[k]) && place[k] != table[k] ? 1 : 0;
                 }
             }
-        }
+        });
         best = std::max(best, bytes);
     }
     return best;
 }
+
+// Every word of the table, read as it is walked: for the whole of a changed table, scored once.
+std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> table, const std::uint8_t* place,
+                                const FillerBytes& filler) {
+    return MovedPointerBytesOf(table, place, filler, [&](std::size_t phase, const auto& f) {
+        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
+            const std::uint32_t before = Word(table.data() + at);
+            if (LooksLikePointer(before)) {
+                f(at, before);
+            }
+        }
+    });
+}
+
+// The words of a table's first kRankingBytes that look like pointers, read once for every place of the
+// window they are ranked at; the others are never looked at again.
+class PointerWords {
+public:
+    explicit PointerWords(std::span<const std::uint8_t> head) {
+        for (std::size_t phase = 0; phase < 4; ++phase) {
+            for (std::size_t at = phase; at + 4 <= head.size(); at += 4) {
+                const std::uint32_t before = Word(head.data() + at);
+                if (LooksLikePointer(before)) {
+                    m_words[phase][m_counts[phase]++] = {static_cast<std::uint16_t>(at), before};
+                }
+            }
+        }
+    }
+
+    std::uint32_t MovedPointerBytes(std::span<const std::uint8_t> head, const std::uint8_t* place,
+                                    const FillerBytes& filler) const {
+        return MovedPointerBytesOf(head, place, filler, [&](std::size_t phase, const auto& f) {
+            for (std::size_t k = 0; k < m_counts[phase]; ++k) {
+                f(m_words[phase][k].at, m_words[phase][k].before);
+            }
+        });
+    }
+
+private:
+    struct Entry {
+        std::uint16_t at;
+        std::uint32_t before;
+    };
+    std::array<std::array<Entry, kRankingBytes / 4>, 4> m_words;
+    std::array<std::size_t, 4> m_counts{};
+};
 
 } // namespace
 
@@ -138,6 +191,7 @@ std::optional<SimilarMatch> FindSimilar(std::span<const std::uint8_t> table, std
     const std::int64_t lastStart = static_cast<std::int64_t>(newImage.size() - table.size());
     const std::size_t ranked = std::min(table.size(), kRankingBytes);
     const std::span<const std::uint8_t> head = table.first(ranked);
+    const PointerWords pointerWords(head);
     // Nearest first, so that among equal agreements the place nearest the prediction wins. Every place is
     // weighed with its moved pointers: where all of a table's pointers moved, few of its bytes stay equal
     // at its true place, while a place a word or a record off can keep more of them (a move by a multiple
@@ -151,7 +205,7 @@ std::optional<SimilarMatch> FindSimilar(std::span<const std::uint8_t> table, std
         }
         const std::uint8_t* place = newImage.data() + start;
         const std::uint64_t agreeing =
-            Agree(head, place, ranked, filler).agreeing + MovedPointerBytes(head, place, filler);
+            Agree(head, place, ranked, filler).agreeing + pointerWords.MovedPointerBytes(head, place, filler);
         if (!best || agreeing > bestAgreeing) {
             best = start;
             bestAgreeing = agreeing;

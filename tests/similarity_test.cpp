@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -157,6 +158,99 @@ TEST(SimilarityTest, CountsPointersMovedByOneSharedAmount) {
         few[i] = i < 3 ? few[i] + 0x1C0u : 0x5A5A5A5Au + static_cast<std::uint32_t>(i) * 0x01010101u;
     }
     EXPECT_LT(*AgreementPercent(table, Words(few).data(), filler), 30u);
+}
+
+// Moved pointers counted as plainly as possible: every amount's words counted in a map.
+std::uint32_t PlainMovedPointerBytes(const Bytes& table, const Bytes& place, const FillerBytes& filler) {
+    const auto word = [](const Bytes& bytes, std::size_t at) {
+        return std::uint32_t{bytes[at]} | std::uint32_t{bytes[at + 1]} << 8 | std::uint32_t{bytes[at + 2]} << 16 |
+               std::uint32_t{bytes[at + 3]} << 24;
+    };
+    std::uint32_t best = 0;
+    for (std::size_t phase = 0; phase < 4 && phase + 4 <= table.size(); ++phase) {
+        std::map<std::uint32_t, std::size_t> words;
+        std::size_t changed = 0;
+        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
+            const std::uint32_t before = word(table, at);
+            const std::uint32_t after = word(place, at);
+            if (before != after && before >= 0x10000u && after >= 0x10000u) {
+                ++words[after - before];
+                ++changed;
+            }
+        }
+        std::uint32_t bytes = 0;
+        for (std::size_t at = phase; at + 4 <= table.size(); at += 4) {
+            const std::uint32_t before = word(table, at);
+            const std::uint32_t after = word(place, at);
+            if (before == after || before < 0x10000u || after < 0x10000u) {
+                continue;
+            }
+            const std::size_t sharing = words[after - before];
+            if (sharing >= kMinimumMovedPointers && sharing * kMovedPointerShare >= changed) {
+                for (std::size_t k = at; k < at + 4; ++k) {
+                    bytes += !filler.IsFiller(table[k]) && place[k] != table[k] ? 1 : 0;
+                }
+            }
+        }
+        best = std::max(best, bytes);
+    }
+    return best;
+}
+
+// Amounts shared by just enough words, or one word too few, among words moved by chance by amounts with
+// the same low byte: the agreement is what plain counting gives.
+TEST(SimilarityTest, CountsSharedAmountsAsPlainCountingDoes) {
+    const FillerBytes filler(Bytes(1u << 16, 0));
+    std::mt19937 random(21);
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE(round);
+        const std::size_t words = 8 + random() % 120;
+        std::vector<std::uint32_t> oldWords(words);
+        for (auto& w : oldWords) {
+            w = random() % 4 == 0 ? random() % 0x10000u : 0x10000u + random() % 0x7FFF0000u;
+        }
+        std::vector<std::uint32_t> newWords = oldWords;
+        // A few amounts, some with one low byte in common, each given to some of the words.
+        const std::uint32_t low = random() % 256;
+        std::vector<std::uint32_t> amounts;
+        for (int k = 0; k < 4; ++k) {
+            amounts.push_back((random() % 0x100000u) << 8 | (random() % 2 == 0 ? low : random() % 256));
+        }
+        for (auto& w : newWords) {
+            const std::uint32_t pick = random() % 8;
+            if (pick < amounts.size()) {
+                w += amounts[pick];
+            } else if (pick == 4) {
+                w = random();
+            }
+        }
+        Bytes table = Words(oldWords);
+        // At every phase: tables whose length is not a multiple of four too.
+        table.resize(table.size() - random() % 4);
+        Bytes place = Words(newWords);
+        place.resize(table.size());
+        struct Plain {
+            std::uint32_t informative;
+            std::uint32_t agreeing;
+        };
+        const Plain plain = [&] {
+            std::uint32_t informative = 0;
+            std::uint32_t agreeing = 0;
+            for (std::size_t i = 0; i < table.size(); ++i) {
+                if (!filler.IsFiller(table[i])) {
+                    ++informative;
+                    agreeing += place[i] == table[i] ? 1 : 0;
+                }
+            }
+            return Plain{informative, agreeing + PlainMovedPointerBytes(table, place, filler)};
+        }();
+        const std::optional<std::uint32_t> percent = AgreementPercent(table, place.data(), filler);
+        if (plain.informative < kMinimumInformative) {
+            EXPECT_FALSE(percent);
+        } else {
+            EXPECT_EQ(percent, plain.agreeing * 100 / plain.informative);
+        }
+    }
 }
 
 // A table of pointers into two regions, every pointer moved: one word on, the second region's pointers
