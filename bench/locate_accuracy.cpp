@@ -2,7 +2,7 @@
 // question answered yes; with --misses, one line for each table that is not at its true place. Seconds per
 // case, where the create command's test takes a minute: the tool to try a change of the locator with.
 //
-//     build/bin/locate_accuracy [--misses] [case...]      cases: typical dense sparse zeroheavy
+//     build/bin/locate_accuracy [--misses] [case...]      cases: Typical Dense Sparse ZeroHeavy
 
 #include <algorithm>
 #include <cstdio>
@@ -16,45 +16,26 @@
 #include <fmt/format.h>
 
 #include "bench/generator.h"
+#include "bench/update_cases.h"
 #include "locate/table_locator.h"
 
 namespace {
 
-using dovra::bench::GeneratorOptions;
 using dovra::bench::TableFate;
+using dovra::bench::UpdateCase;
 
-GeneratorOptions WithHabits(GeneratorOptions options) {
-    options.copiedPercent = 8;
-    options.zeroPercent = 6;
-    options.constantPercent = 6;
-    options.repeatedPercent = 6;
-    options.pointerPercent = 8;
-    options.echoedPercent = 3;
-    options.changedPercent = 5;
-    options.removedPercent = 3;
-    return options;
+// The create command's test cases, and a zero-heavy one.
+std::vector<UpdateCase> Cases() {
+    const auto shared = dovra::bench::UpdateCases();
+    std::vector<UpdateCase> cases(shared.begin(), shared.end());
+    cases.push_back({"ZeroHeavy", dovra::bench::WithHabits({.seed = 8,
+                                                            .imageSize = 8u << 20,
+                                                            .tableCount = 500,
+                                                            .maxRecordSize = 64,
+                                                            .maxRecordCount = 200,
+                                                            .style = dovra::bench::DataStyle::ZeroHeavy})});
+    return cases;
 }
-
-struct Case {
-    const char* name;
-    GeneratorOptions options;
-};
-
-// The cases of the create command's test on generated updates, and a zero-heavy one.
-const Case kCases[] = {
-    {"typical",
-     WithHabits({.seed = 5, .imageSize = 4u << 20, .tableCount = 300, .maxRecordSize = 64, .maxRecordCount = 400})},
-    {"dense",
-     WithHabits({.seed = 6, .imageSize = 8u << 20, .tableCount = 2000, .maxRecordSize = 32, .maxRecordCount = 100})},
-    {"sparse",
-     WithHabits({.seed = 7, .imageSize = 64u << 20, .tableCount = 20, .maxRecordSize = 64, .maxRecordCount = 200})},
-    {"zeroheavy", WithHabits({.seed = 8,
-                              .imageSize = 8u << 20,
-                              .tableCount = 500,
-                              .maxRecordSize = 64,
-                              .maxRecordCount = 200,
-                              .style = dovra::bench::DataStyle::ZeroHeavy})},
-};
 
 const char* KindName(dovra::bench::TableKind kind) {
     static const char* const names[] = {"plain", "copied", "zero", "constant", "repeated", "pointers", "echoed"};
@@ -75,7 +56,7 @@ std::optional<std::uint32_t> Used(const dovra::TableLocation& location) {
     return std::nullopt;
 }
 
-void Run(const Case& c, bool misses) {
+void Run(const UpdateCase& c, bool misses) {
     const dovra::bench::GeneratedCase generated = dovra::bench::Generate(c.options);
     if (const char* dump = std::getenv("DOVRA_ACCURACY_DUMP")) {
         // The images, for a closer look at a miss: <dump>/<case>.old, <case>.new.
@@ -152,7 +133,7 @@ int main(int argc, char** argv) {
             names.emplace_back(argv[i]);
         }
     }
-    for (const Case& c : kCases) {
+    for (const UpdateCase& c : Cases()) {
         if (names.empty() || std::find(names.begin(), names.end(), c.name) != names.end()) {
             Run(c, misses);
         }

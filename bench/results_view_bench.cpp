@@ -52,7 +52,8 @@ const std::vector<CreateTableRecord>& Tables() {
                 table.matchCount = 3;
                 table.newAddress = table.oldAddress + 0x40;
                 // "\x81\xA6" is ※.
-                table.notes.push_back("\x81\x40\x81\xA6\x93\xAF\x82\xB6\x83\x66\x81\x5B\x83\x5E\x82\xAA" "3");
+                table.notes.push_back("\x81\x40\x81\xA6\x93\xAF\x82\xB6\x83\x66\x81\x5B\x83\x5E\x82\xAA"
+                                      "3");
                 break;
             case 4:
                 table.outcome = CreateOutcome::SameAddress;

@@ -198,28 +198,15 @@ struct SideGram {
     std::uint64_t length = 0;
 };
 
-// The before side's bytes end at `end`; the after side's begin at `start`.
-std::optional<SideGram> BeforeSide(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                                   std::uint64_t end, std::int64_t estimate, const FillerBytes& filler) {
+// The bytes bounding one side: `before`, they end at `edge`; else they begin there.
+std::optional<SideGram> SideBytes(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
+                                  std::uint64_t edge, bool before, std::int64_t estimate, const FillerBytes& filler) {
     for (std::uint64_t length : kSideLengths) {
-        if (end < length) {
+        if (before && edge < length) {
             return std::nullopt;
         }
         bool several = false;
-        if (const auto shift = SideShift(oldImage, newImage, end - length, length, estimate, filler, several)) {
-            return SideGram{*shift, length};
-        }
-        if (!several) {
-            return std::nullopt;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<SideGram> AfterSide(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
-                                  std::uint64_t start, std::int64_t estimate, const FillerBytes& filler) {
-    for (std::uint64_t length : kSideLengths) {
-        bool several = false;
+        const std::uint64_t start = before ? edge - length : edge;
         if (const auto shift = SideShift(oldImage, newImage, start, length, estimate, filler, several)) {
             return SideGram{*shift, length};
         }
@@ -311,7 +298,7 @@ Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::ui
     const std::uint64_t highest = std::min<std::uint64_t>(oldImage.size(), end + kFillerLimit);
     const std::uint64_t to = FillerEnd(oldImage, end, highest, filler);
     if (from >= detail::kAnchorLength && (from == 0 || !filler.IsFiller(oldImage[from - 1]))) {
-        const auto side = BeforeSide(oldImage, newImage, from, estimateBefore, filler);
+        const auto side = SideBytes(oldImage, newImage, from, true, estimateBefore, filler);
         const std::uint64_t gram = side ? from - side->length : 0;
         if (side && Unchanged(oldImage, newImage, gram, exact ? end : table.address, side->shift, moves)) {
             sides.before = side->shift;
@@ -321,7 +308,7 @@ Sides SideShifts(std::span<const std::uint8_t> oldImage, std::span<const std::ui
         }
     }
     if (to < highest) {
-        const auto side = AfterSide(oldImage, newImage, to, estimateAfter, filler);
+        const auto side = SideBytes(oldImage, newImage, to, false, estimateAfter, filler);
         if (side && Unchanged(oldImage, newImage, exact ? table.address : end, to + side->length, side->shift, moves)) {
             sides.after = side->shift;
             sides.afterAlone =
@@ -426,20 +413,37 @@ std::uint64_t BetweenLimit(std::uint64_t newSize, std::size_t tableCount) {
 // matches, below which the one match between them is not a chance one.
 constexpr std::uint64_t kChanceShare = 100;
 
-std::optional<std::uint32_t> OnlyMatchBetweenAnchors(std::span<const std::uint8_t> oldImage,
-                                                     std::span<const std::uint8_t> newImage,
-                                                     std::span<const std::uint8_t> bytes, const TableRegion& table,
-                                                     const Neighbourhood& around, std::uint32_t matchCount,
-                                                     std::uint64_t limit, const FillerBytes& filler) {
+// Where the table must stand in the new image, between where its two anchors stand now; nothing when an
+// anchor is missing or they are further apart than `limit` beyond the table.
+struct Stretch {
+    std::uint64_t from = 0;
+    std::uint64_t to = 0;
+};
+
+std::optional<Stretch> BetweenAnchors(std::uint64_t newSize, const TableRegion& table, const Neighbourhood& around,
+                                      std::uint64_t limit) {
     if (!around.shiftBefore || !around.shiftAfter) {
         return std::nullopt;
     }
     const std::int64_t from = std::int64_t{table.address} - around.distanceBefore + *around.shiftBefore;
     const std::int64_t to = std::int64_t{table.address} + table.size + around.distanceAfter + *around.shiftAfter;
-    if (from < 0 || to > static_cast<std::int64_t>(newImage.size()) || to - from < std::int64_t{table.size} ||
+    if (from < 0 || to > static_cast<std::int64_t>(newSize) || to - from < std::int64_t{table.size} ||
         static_cast<std::uint64_t>(to - from) > limit + table.size) {
         return std::nullopt;
     }
+    return Stretch{static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to)};
+}
+
+std::optional<std::uint32_t> OnlyMatchBetweenAnchors(std::span<const std::uint8_t> oldImage,
+                                                     std::span<const std::uint8_t> newImage,
+                                                     std::span<const std::uint8_t> bytes, const TableRegion& table,
+                                                     const Neighbourhood& around, std::uint32_t matchCount,
+                                                     std::uint64_t limit, const FillerBytes& filler) {
+    const std::optional<Stretch> stretch = BetweenAnchors(newImage.size(), table, around, limit);
+    if (!stretch) {
+        return std::nullopt;
+    }
+    const auto [from, to] = *stretch;
     // The linear search: a table of zeros and a marker, in a stretch of zeros, would make a plain one
     // compare most of the table at every place.
     const std::span<const std::uint8_t> between = newImage.subspan(from, to - from);
@@ -468,15 +472,11 @@ std::optional<std::uint32_t> InTheOnlyRunBetweenAnchors(std::span<const std::uin
                                                         std::span<const std::uint8_t> newImage,
                                                         const TableRegion& table, const Neighbourhood& around,
                                                         std::uint64_t limit, const FillerBytes& filler) {
-    if (!around.shiftBefore || !around.shiftAfter) {
+    const std::optional<Stretch> stretch = BetweenAnchors(newImage.size(), table, around, limit);
+    if (!stretch) {
         return std::nullopt;
     }
-    const std::int64_t from = std::int64_t{table.address} - around.distanceBefore + *around.shiftBefore;
-    const std::int64_t to = std::int64_t{table.address} + table.size + around.distanceAfter + *around.shiftAfter;
-    if (from < 0 || to > static_cast<std::int64_t>(newImage.size()) || to - from < std::int64_t{table.size} ||
-        static_cast<std::uint64_t>(to - from) > limit + table.size) {
-        return std::nullopt;
-    }
+    const auto [from, to] = *stretch;
     const std::uint8_t value = oldImage[table.address];
     std::uint64_t oldFrom = table.address;
     while (oldFrom > 0 && oldImage[oldFrom - 1] == value) {
@@ -538,37 +538,17 @@ std::vector<std::int64_t> CandidateShifts(const TableRegion& table, const Neighb
     return shifts;
 }
 
-// The best agreement among the places the neighbourhood gives.
-std::optional<SimilarMatch> Similar(std::span<const std::uint8_t> newImage, std::span<const std::uint8_t> bytes,
-                                    const TableRegion& table, const std::optional<std::uint32_t>& predicted,
-                                    const std::vector<std::int64_t>& shifts, const FillerBytes& filler) {
+// The best agreement `score` (a place's SimilarMatch, if any) finds at the predicted place, or else at the
+// places the shifts give; `best` is one found before, which a place must beat.
+template <typename Score>
+std::optional<SimilarMatch> BestPlace(const TableRegion& table, const std::optional<std::uint32_t>& predicted,
+                                      const std::vector<std::int64_t>& shifts, const Score& score,
+                                      std::optional<SimilarMatch> best = std::nullopt) {
     if (predicted) {
-        return detail::FindSimilar(bytes, newImage, *predicted, filler);
+        return score(std::int64_t{*predicted});
     }
-    std::optional<SimilarMatch> best;
     for (std::int64_t shift : shifts) {
-        const std::optional<SimilarMatch> found =
-            detail::FindSimilar(bytes, newImage, std::int64_t{table.address} + shift, filler);
-        if (found && (!best || found->percent > best->percent)) {
-            best = found;
-        }
-    }
-    return best;
-}
-
-// A table of a few pointers whose words all moved with what they point to, at the place the neighbourhood
-// gives (no window: pointers change, the table does not move inside its region for that).
-std::optional<SimilarMatch> MovedPointers(std::span<const std::uint8_t> newImage, std::span<const std::uint8_t> bytes,
-                                          const TableRegion& table, const std::optional<std::uint32_t>& predicted,
-                                          const std::vector<std::int64_t>& shifts, const detail::PointerMoves& moves,
-                                          const FillerBytes& filler) {
-    if (predicted) {
-        return detail::MovedPointersAt(bytes, newImage, *predicted, moves, filler);
-    }
-    std::optional<SimilarMatch> best;
-    for (std::int64_t shift : shifts) {
-        const std::optional<SimilarMatch> found =
-            detail::MovedPointersAt(bytes, newImage, std::int64_t{table.address} + shift, moves, filler);
+        const std::optional<SimilarMatch> found = score(std::int64_t{table.address} + shift);
         if (found && (!best || found->percent > best->percent)) {
             best = found;
         }
@@ -626,13 +606,10 @@ void RetryMovedPointers(std::span<const std::uint8_t> oldImage, std::span<const 
                         std::vector<TableLocation>& locations) {
     for (std::size_t i = 0; i < tables.size(); ++i) {
         const auto bytes = oldImage.subspan(tables[i].address, tables[i].size);
-        for (std::int64_t shift : retry[i]) {
-            const std::optional<SimilarMatch> found =
-                detail::MovedPointersAt(bytes, newImage, std::int64_t{tables[i].address} + shift, moves, filler);
-            if (found && (!locations[i].similar || found->percent > locations[i].similar->percent)) {
-                locations[i].similar = found;
-            }
-        }
+        locations[i].similar = BestPlace(
+            tables[i], std::nullopt, retry[i],
+            [&](std::int64_t place) { return detail::MovedPointersAt(bytes, newImage, place, moves, filler); },
+            locations[i].similar);
     }
 }
 
@@ -713,10 +690,15 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
         } else if (counts[i] == 0) {
             const std::vector<std::int64_t> shifts =
                 location.predicted ? std::vector<std::int64_t>{} : CandidateShifts(tables[i], around, alignment, sides);
-            location.similar = Similar(newImage, needles[i], tables[i], location.predicted, shifts, filler);
+            location.similar = BestPlace(tables[i], location.predicted, shifts, [&](std::int64_t place) {
+                return detail::FindSimilar(needles[i], newImage, place, filler);
+            });
+            // A table of a few pointers whose words all moved with what they point to, at the place itself
+            // (no window: pointers change, the table does not move inside its region for that).
             if (!location.similar) {
-                location.similar =
-                    MovedPointers(newImage, needles[i], tables[i], location.predicted, shifts, moves, filler);
+                location.similar = BestPlace(tables[i], location.predicted, shifts, [&](std::int64_t place) {
+                    return detail::MovedPointersAt(needles[i], newImage, place, moves, filler);
+                });
             }
             if (!location.similar && location.predicted) {
                 location.similar = SmallTableAt(newImage, needles[i], *location.predicted, filler);
@@ -751,9 +733,12 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
     if (!split) {
         work();
     }
-    const detail::PointerMoves placedMoves = MovesWithPlacedTables(alignment, std::move(known), tables, locations);
-    RetryMovedPointers(oldImage, newImage, tables, placedMoves, filler, retry, locations);
-    DropUnmovedPointers(oldImage, newImage, tables, placedMoves, locations);
+    // Only tables not found exactly need the moves of the placed ones.
+    if (std::any_of(counts.begin(), counts.end(), [](std::uint32_t count) { return count == 0; })) {
+        const detail::PointerMoves placedMoves = MovesWithPlacedTables(alignment, std::move(known), tables, locations);
+        RetryMovedPointers(oldImage, newImage, tables, placedMoves, filler, retry, locations);
+        DropUnmovedPointers(oldImage, newImage, tables, placedMoves, locations);
+    }
     return locations;
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "bench/generator.h"
+#include "bench/update_cases.h"
 #include "engine/native_path.h"
 #include "engine/path_text.h"
 #include "locate/table_search.h"
@@ -267,35 +268,7 @@ TEST_P(CreateGenerated, EveryTableIsRelocatedWhereTheSearchFoundIt) {
 INSTANTIATE_TEST_SUITE_P(Styles, CreateGenerated,
                          ::testing::Values(bench::DataStyle::Realistic, bench::DataStyle::ZeroHeavy));
 
-// Updates as they come: copies, zero tables, common constants, small records repeated, pointer tables that
-// move with what they point to, changed and removed tables, in dense and sparse folders.
-struct UpdateCase {
-    const char* name;
-    bench::GeneratorOptions options;
-};
-
-bench::GeneratorOptions WithHabits(bench::GeneratorOptions options) {
-    options.copiedPercent = 8;
-    options.zeroPercent = 6;
-    options.constantPercent = 6;
-    options.repeatedPercent = 6;
-    options.pointerPercent = 8;
-    options.echoedPercent = 3;
-    options.changedPercent = 5;
-    options.removedPercent = 3;
-    return options;
-}
-
-const UpdateCase kUpdates[] = {
-    {"Typical",
-     WithHabits({.seed = 5, .imageSize = 4u << 20, .tableCount = 300, .maxRecordSize = 64, .maxRecordCount = 400})},
-    {"Dense",
-     WithHabits({.seed = 6, .imageSize = 8u << 20, .tableCount = 2000, .maxRecordSize = 32, .maxRecordCount = 100})},
-    {"Sparse",
-     WithHabits({.seed = 7, .imageSize = 64u << 20, .tableCount = 20, .maxRecordSize = 64, .maxRecordCount = 200})},
-};
-
-class CreateOnUpdates : public ::testing::TestWithParam<UpdateCase> {};
+class CreateOnUpdates : public ::testing::TestWithParam<bench::UpdateCase> {};
 
 void PrintTally(const char* name, const Tally& tally) {
     std::printf("%s: %zu tables exist, %zu right, %zu wrong and flagged, %zu wrong silently, %zu similar written, "
@@ -348,7 +321,7 @@ TEST_P(CreateOnUpdates, DISABLED_NearlyAllTablesAreAtTheirTruePlace) {
         << tally.rightPlace << " of " << tally.existing << " at their true place";
 }
 
-INSTANTIATE_TEST_SUITE_P(Updates, CreateOnUpdates, ::testing::ValuesIn(kUpdates),
+INSTANTIATE_TEST_SUITE_P(Updates, CreateOnUpdates, ::testing::ValuesIn(bench::UpdateCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
