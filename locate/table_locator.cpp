@@ -399,19 +399,16 @@ bool NeighbourAgrees(std::span<const std::uint8_t> oldImage, std::span<const std
 }
 
 // The anchors either side of a table kept their order, and a table kept with its neighbourhood stays
-// between them: with several matches in the image and no place the bytes next to it give, the one match
-// between where the two anchors stand now is the table's. Searched only where they are near: no further
-// apart than sixteen times the image's bytes per table, so that all tables together search the image no
-// more than about sixteen times (each search linear, most of them at memchr's pace), and within these bounds.
+// between them: with several matches in the image and no place the bytes next to it give, the matches
+// between the two anchors tell. Searched only where they are near: no further apart than sixteen times the
+// image's bytes per table, so that all tables together search each image no more than about sixteen times
+// (each search linear, most of them at memchr's pace), and within these bounds.
 constexpr std::uint64_t kLeastBetween = 64 << 10;
 constexpr std::uint64_t kMostBetween = 256 << 10;
 
 std::uint64_t BetweenLimit(std::uint64_t newSize, std::size_t tableCount) {
     return std::clamp<std::uint64_t>(newSize * 16 / std::max<std::size_t>(tableCount, 1), kLeastBetween, kMostBetween);
 }
-// One in this many: the chance, taken as the share of the image between the anchors times the number of
-// matches, below which the one match between them is not a chance one.
-constexpr std::uint64_t kChanceShare = 100;
 
 // Where the table must stand in the new image, between where its two anchors stand now; nothing when an
 // anchor is missing or they are further apart than `limit` beyond the table.
@@ -434,32 +431,74 @@ std::optional<Stretch> BetweenAnchors(std::uint64_t newSize, const TableRegion& 
     return Stretch{static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to)};
 }
 
-std::optional<std::uint32_t> OnlyMatchBetweenAnchors(std::span<const std::uint8_t> oldImage,
-                                                     std::span<const std::uint8_t> newImage,
-                                                     std::span<const std::uint8_t> bytes, const TableRegion& table,
-                                                     const Neighbourhood& around, std::uint32_t matchCount,
-                                                     std::uint64_t limit, const FillerBytes& filler) {
+// Tables whose bytes stand several times between the anchors are placed by their rank among them, up to
+// this many.
+constexpr std::size_t kMostRanked = 8;
+// Bytes other than filler that a table needs for its matches to be copies, not chance, as for a side's
+// bytes: with fewer (zeros and a marker, say) an edit between the anchors may have made one (a new run of
+// zeros before the same marker value). Such a table's match is taken only where it is rare (one in
+// kChanceShare: the share of the image between the anchors times the number of matches) or where the old
+// bytes next to it on one side stand next to it still.
+constexpr std::uint32_t kRankInformative = 4;
+constexpr std::uint64_t kChanceShare = 100;
+
+// Where the table's bytes match in `image` from `from` to `to`, up to kMostRanked + 1 places; nothing when
+// two of them overlap: a table with a period of its own matches at every period of a run of it, and how
+// many places match then depends on the run's length, which an edit changes.
+std::optional<std::vector<std::uint64_t>> MatchesIn(std::span<const std::uint8_t> image, std::uint64_t from,
+                                                    std::uint64_t to, std::span<const std::uint8_t> bytes) {
+    std::vector<std::uint64_t> matches;
+    std::uint64_t at = from;
+    while (matches.size() <= kMostRanked && at + bytes.size() <= to) {
+        const std::optional<std::uint32_t> found = FindLowestOffset(image.subspan(at, to - at), bytes);
+        if (!found) {
+            break;
+        }
+        const std::uint64_t match = at + *found;
+        if (!matches.empty() && match < matches.back() + bytes.size()) {
+            return std::nullopt;
+        }
+        matches.push_back(match);
+        at = match + 1;
+    }
+    return matches;
+}
+
+// The anchors either side of a table kept their order, and so did everything between them that the update
+// did not touch: when the table's bytes stand as many times between the anchors in the new image as in the
+// old, the table is the one of the same rank among them.
+std::optional<std::uint32_t> SameRankBetweenAnchors(std::span<const std::uint8_t> oldImage,
+                                                    std::span<const std::uint8_t> newImage,
+                                                    std::span<const std::uint8_t> bytes, const TableRegion& table,
+                                                    const Neighbourhood& around, std::uint32_t matchCount,
+                                                    std::uint64_t limit, const FillerBytes& filler) {
     const std::optional<Stretch> stretch = BetweenAnchors(newImage.size(), table, around, limit);
     if (!stretch) {
         return std::nullopt;
     }
     const auto [from, to] = *stretch;
-    // The linear search: a table of zeros and a marker, in a stretch of zeros, would make a plain one
-    // compare most of the table at every place.
-    const std::span<const std::uint8_t> between = newImage.subspan(from, to - from);
-    const std::optional<std::uint32_t> first = FindLowestOffset(between, bytes);
-    if (!first || FindLowestOffset(between.subspan(*first + 1), bytes)) {
+    const std::uint64_t oldFrom = table.address - std::uint64_t{around.distanceBefore};
+    const std::uint64_t oldTo = std::uint64_t{table.address} + table.size + around.distanceAfter;
+    if (oldTo - oldFrom > limit + table.size) {
         return std::nullopt;
     }
-    const auto match = static_cast<std::uint32_t>(from + *first);
-    // A removed table's bytes may stand between the anchors by chance (a small constant that stands all
-    // over the image): unless the table's bytes are so rare that one of its matches falling between these
-    // anchors by chance is unlikely, the table must still have the bytes it had next to it on one side.
-    const bool rare =
-        std::uint64_t{matchCount} * static_cast<std::uint64_t>(to - from) * kChanceShare <= newImage.size();
-    if (!rare && !NeighbourAgrees(oldImage, newImage, table, match, filler, true) &&
-        !NeighbourAgrees(oldImage, newImage, table, match, filler, false)) {
+    const auto oldMatches = MatchesIn(oldImage, oldFrom, oldTo, bytes);
+    const auto newMatches = MatchesIn(newImage, from, to, bytes);
+    if (!oldMatches || !newMatches || oldMatches->size() != newMatches->size() || oldMatches->size() > kMostRanked) {
         return std::nullopt;
+    }
+    const auto rank = std::find(oldMatches->begin(), oldMatches->end(), table.address) - oldMatches->begin();
+    if (rank == static_cast<std::ptrdiff_t>(oldMatches->size())) {
+        return std::nullopt;
+    }
+    const auto match = static_cast<std::uint32_t>((*newMatches)[static_cast<std::size_t>(rank)]);
+    if (detail::InformativeBytes(bytes, filler) < kRankInformative) {
+        const bool rare =
+            std::uint64_t{matchCount} * static_cast<std::uint64_t>(to - from) * kChanceShare <= newImage.size();
+        if (!rare && !NeighbourAgrees(oldImage, newImage, table, match, filler, true) &&
+            !NeighbourAgrees(oldImage, newImage, table, match, filler, false)) {
+            return std::nullopt;
+        }
     }
     return match;
 }
@@ -677,8 +716,8 @@ std::vector<TableLocation> FindTables(std::span<const std::uint8_t> oldImage, st
                                                   [&](std::uint8_t byte) { return byte == needles[i][0]; });
                 location.alignedMatch =
                     oneValue ? InTheOnlyRunBetweenAnchors(oldImage, newImage, tables[i], around, between, filler)
-                             : OnlyMatchBetweenAnchors(oldImage, newImage, needles[i], tables[i], around, counts[i],
-                                                       between, filler);
+                             : SameRankBetweenAnchors(oldImage, newImage, needles[i], tables[i], around, counts[i],
+                                                      between, filler);
             }
         } else if (counts[i] == 1 && location.predicted) {
             const std::uint64_t distance =

@@ -224,6 +224,35 @@ TEST(TableLocatorTest, ChoosesTheOneMatchBetweenItsAnchorsWhenTheBytesNextToItCh
     EXPECT_FALSE(gone.alignedMatch);
 }
 
+TEST(TableLocatorTest, TakesTheMatchOfTheSameRankBetweenItsAnchors) {
+    // A small record that stands twice near each other and many times elsewhere. The update inserted bytes
+    // on both sides of the second one, so its anchors moved by different distances, and changed the bytes
+    // right next to it, so that no side bytes tell.
+    Bytes oldImage = RandomBytes(1u << 20, 31);
+    const Bytes table = RandomBytes(8, 32);
+    for (std::size_t copy = 100000; copy < 1000000; copy += 40000) {
+        Put(oldImage, copy, table);
+    }
+    Put(oldImage, 400000, table);
+    Put(oldImage, 400600, table);
+    Bytes newImage = Inserted(oldImage, 50000, 3000);
+    newImage.insert(newImage.begin() + 403700, 300, std::uint8_t{0x5A});
+    newImage.insert(newImage.begin() + 403300, 500, std::uint8_t{0x5A});
+    Put(newImage, 404100 - 16, RandomBytes(16, 33));
+    Put(newImage, 404108, RandomBytes(16, 34));
+    const TableLocation found = FindOne(oldImage, newImage, {400600, 8});
+    EXPECT_GT(found.matchCount, 20u);
+    EXPECT_FALSE(found.predicted);
+    EXPECT_EQ(found.alignedMatch, 404100u);
+
+    // The update also added a copy in the bytes it inserted behind the table: which of the two is the old
+    // one, the bytes cannot tell.
+    Put(newImage, 404300, table);
+    const TableLocation added = FindOne(oldImage, newImage, {400600, 8});
+    EXPECT_GT(added.matchCount, 20u);
+    EXPECT_FALSE(added.alignedMatch);
+}
+
 TEST(TableLocatorTest, PlacesATableOfZerosByTheSideItTouches) {
     // 256 zeros at the start of a stretch of 2000; the update edited the bytes that end the stretch, so
     // the stretch is longer now, at its far end. Zeros are the image's filler, as in real binaries.
