@@ -70,6 +70,10 @@ void Prefetch(const void* address) {
 #endif
 }
 
+std::uint16_t TagOf(std::uint64_t hash) {
+    return static_cast<std::uint16_t>(hash >> 16);
+}
+
 int ShiftFor(std::size_t count) {
     return 64 - std::countr_zero(count);
 }
@@ -84,7 +88,7 @@ bool SampledTier::Add(std::uint32_t index, std::span<const std::uint8_t> needle,
     std::uint32_t lastOffset = 0;
     for (std::size_t residue = 0; residue < m_stride; ++residue) {
         const std::optional<std::size_t> offset = ChooseGram(needle, residue, profile);
-        if (!offset) {
+        if (!offset || *offset > std::numeric_limits<std::uint16_t>::max()) {
             m_added.resize(firstEntry);
             return false;
         }
@@ -128,15 +132,15 @@ std::optional<std::size_t> SampledTier::ChooseGram(std::span<const std::uint8_t>
 void SampledTier::Build() {
     auto index = std::make_shared<Index>();
     // Half full at most, so that probe sequences stay short.
-    const std::size_t slotCount = std::bit_ceil(std::max<std::size_t>(16, 2 * m_added.size()));
-    index->slots.assign(slotCount, Entry{0, Index::kEmpty, 0});
-    index->slotShift = ShiftFor(slotCount);
+    index->slots.assign(std::max<std::size_t>(16, 2 * m_added.size()), Slot{Index::kEmpty, 0, 0});
+    const std::size_t slotCount = index->slots.size();
     for (const Entry& entry : m_added) {
-        std::size_t slot = index->SlotOf(entry.gram);
+        const std::uint64_t hash = entry.gram * kSlotHash;
+        std::size_t slot = index->SlotOf(hash);
         while (index->slots[slot].needle != Index::kEmpty) {
-            slot = (slot + 1) & (slotCount - 1);
+            slot = slot + 1 == slotCount ? 0 : slot + 1;
         }
-        index->slots[slot] = entry;
+        index->slots[slot] = Slot{entry.needle, static_cast<std::uint16_t>(entry.offset), TagOf(hash)};
     }
 
     const std::size_t filterBits =
@@ -157,8 +161,9 @@ void SampledTier::Build() {
     m_index = std::move(index);
 }
 
-std::size_t SampledTier::Index::SlotOf(std::uint64_t gram) const {
-    return static_cast<std::size_t>((gram * kSlotHash) >> slotShift);
+// The high half of the hash picks the slot, scaled to any table size; the tag comes from bits below it.
+std::size_t SampledTier::Index::SlotOf(std::uint64_t hash) const {
+    return static_cast<std::size_t>(((hash >> 32) * slots.size()) >> 32);
 }
 
 void SampledTier::Scan(SearchState& state, std::size_t from, std::size_t to) {
@@ -180,7 +185,7 @@ void SampledTier::Scan(SearchState& state, std::size_t from, std::size_t to) {
     m_passed.clear();
     const auto keep = [&](std::size_t sample, std::uint64_t gram) {
         m_passed.push_back({sample, gram});
-        Prefetch(&index.slots[index.SlotOf(gram)]);
+        Prefetch(&index.slots[index.SlotOf(gram * kSlotHash)]);
     };
     const std::size_t end = std::min(to, haystack.size() - kGramLength + 1);
     std::size_t sample = (from + m_stride - 1) / m_stride * m_stride;
@@ -208,10 +213,12 @@ void SampledTier::Scan(SearchState& state, std::size_t from, std::size_t to) {
 
 // The candidates of one sample whose gram passed the filter: every entry of that gram.
 void SampledTier::Index::Offer(SearchState& state, std::size_t sample, std::uint64_t gram) const {
-    const std::size_t mask = slots.size() - 1;
-    for (std::size_t slot = SlotOf(gram); slots[slot].needle != kEmpty; slot = (slot + 1) & mask) {
-        const Entry& entry = slots[slot];
-        if (entry.gram == gram && entry.offset <= sample) {
+    const std::uint64_t hash = gram * kSlotHash;
+    const std::uint16_t tag = TagOf(hash);
+    const std::size_t slotCount = slots.size();
+    for (std::size_t slot = SlotOf(hash); slots[slot].needle != kEmpty; slot = slot + 1 == slotCount ? 0 : slot + 1) {
+        const Slot& entry = slots[slot];
+        if (entry.tag == tag && entry.offset <= sample) {
             state.Offer(entry.needle, sample - entry.offset, entry.offset);
         }
     }

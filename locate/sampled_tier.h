@@ -69,16 +69,23 @@ private:
     };
     // The entries in an open-addressing table (linear probing; entries of one gram lie in one probe
     // sequence), so that a sample whose gram passed the filter usually costs one cache line; and in front of
-    // it a bit per hashed gram that answers most samples from the first- or second-level cache.
+    // it a bit per hashed gram that answers most samples from the first- or second-level cache. A slot keeps
+    // 16 bits of the gram's hash instead of the gram: a slot of another gram that shares them only offers a
+    // candidate that the comparison rules out, and a folder of thousands of small tables holds a slot per
+    // residue of every table.
+    struct Slot {
+        std::uint32_t needle;
+        std::uint16_t offset;
+        std::uint16_t tag;
+    };
     struct Index {
         static constexpr std::uint32_t kEmpty = 0xFFFFFFFF; // in `needle`
         std::vector<Member> members;                        // by needle
-        std::vector<Entry> slots;
+        std::vector<Slot> slots;
         std::vector<std::uint64_t> filter;
-        int slotShift = 64;
         int filterShift = 64;
 
-        std::size_t SlotOf(std::uint64_t gram) const;
+        std::size_t SlotOf(std::uint64_t hash) const;
         void Offer(SearchState& state, std::size_t sample, std::uint64_t gram) const;
     };
 
