@@ -174,9 +174,12 @@ FillerBytes::FillerBytes(std::span<const std::uint8_t> image)
     : FillerBytes(ProfileBytes(image, kFillerProfileStride)) {}
 
 FillerBytes::FillerBytes(const ByteProfile& profile) {
+    std::uint64_t fillerCount = 0;
     for (std::size_t value = 0; value < 256; ++value) {
         m_filler[value] = profile.total != 0 && profile.counts[value] * kFillerShare > profile.total;
+        fillerCount += m_filler[value] ? profile.counts[value] : 0;
     }
+    m_dominates = profile.total != 0 && fillerCount * 2 >= profile.total;
 }
 
 std::uint32_t InformativeBytes(std::span<const std::uint8_t> table, const FillerBytes& filler) {

@@ -21,9 +21,13 @@ public:
     // From the image's profile at kFillerProfileStride.
     explicit FillerBytes(const ByteProfile& profile);
     bool IsFiller(std::uint8_t value) const { return m_filler[value]; }
+    // Whether filler makes up at least half of the image: then bytes an update inserts are often filler
+    // alone, and an edit of nothing but filler leaves no trace next to a stretch of it.
+    bool Dominates() const { return m_dominates; }
 
 private:
     std::array<bool, 256> m_filler{};
+    bool m_dominates = false;
 };
 
 // A stretch is similar when at least kMinimumInformative of the table's bytes are not filler, and at least

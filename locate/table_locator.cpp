@@ -243,7 +243,9 @@ constexpr std::uint64_t kNearPadding = 3;
 // keeps its place in it), or when the table touches that side and the bytes that end the stretch on the
 // far side were edited (the edit that made the stretch longer or shorter lies there, and the table stayed
 // with the bytes it touches). Where those bytes stand unchanged at the stretch's new end, the filler
-// itself grew or shrank, next to the table or not, and the bytes cannot tell.
+// itself grew or shrank, next to the table or not, and the bytes cannot tell. Nor can they where filler
+// dominates the image: a second edit, of filler alone, between the table and the bytes it touches would
+// look the same as none.
 bool StretchPlaces(std::span<const std::uint8_t> oldImage, std::span<const std::uint8_t> newImage,
                    const TableRegion& table, const FillerBytes& filler, std::uint64_t from, std::uint64_t to,
                    std::int64_t shift, bool fromBefore) {
@@ -262,7 +264,7 @@ bool StretchPlaces(std::span<const std::uint8_t> oldImage, std::span<const std::
         if (newTo - (newPlace + table.size) == to - end) {
             return true;
         }
-        if (table.address - from > kNearPadding || to + kFarEndBytes > oldImage.size()) {
+        if (filler.Dominates() || table.address - from > kNearPadding || to + kFarEndBytes > oldImage.size()) {
             return false;
         }
         return newTo + kFarEndBytes > newImage.size() ||
@@ -276,7 +278,7 @@ bool StretchPlaces(std::span<const std::uint8_t> oldImage, std::span<const std::
     if (newPlace - newFrom == table.address - from) {
         return true;
     }
-    if (to - end > kNearPadding || from < kFarEndBytes) {
+    if (filler.Dominates() || to - end > kNearPadding || from < kFarEndBytes) {
         return false;
     }
     return newFrom < kFarEndBytes || std::memcmp(oldImage.data() + from - kFarEndBytes,
@@ -437,8 +439,9 @@ constexpr std::size_t kMostRanked = 8;
 // Bytes other than filler that a table needs for its matches to be copies, not chance, as for a side's
 // bytes: with fewer (zeros and a marker, say) an edit between the anchors may have made one (a new run of
 // zeros before the same marker value). Such a table's match is taken only where it is rare (one in
-// kChanceShare: the share of the image between the anchors times the number of matches) or where the old
-// bytes next to it on one side stand next to it still.
+// kChanceShare: the share of the image between the anchors times the number of matches; never where filler
+// dominates the image, as edits there make such matches often) or where the old bytes next to it on one
+// side stand next to it still.
 constexpr std::uint32_t kRankInformative = 4;
 constexpr std::uint64_t kChanceShare = 100;
 
@@ -494,6 +497,7 @@ std::optional<std::uint32_t> SameRankBetweenAnchors(std::span<const std::uint8_t
     const auto match = static_cast<std::uint32_t>((*newMatches)[static_cast<std::size_t>(rank)]);
     if (detail::InformativeBytes(bytes, filler) < kRankInformative) {
         const bool rare =
+            !filler.Dominates() &&
             std::uint64_t{matchCount} * static_cast<std::uint64_t>(to - from) * kChanceShare <= newImage.size();
         if (!rare && !NeighbourAgrees(oldImage, newImage, table, match, filler, true) &&
             !NeighbourAgrees(oldImage, newImage, table, match, filler, false)) {
