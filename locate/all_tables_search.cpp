@@ -73,7 +73,7 @@ Plan MakePlan(std::span<const std::uint8_t> haystack, Needles needles, const Hay
         }
     }
     for (SampledTier& tier : plan.tiers) {
-        tier.Build();
+        tier.Build(needles, profile);
     }
     plan.anchors.Build();
     plan.budget = std::max(tuning.minimumBudget, haystack.size() / tuning.haystackBytesPerBudgetByte);

@@ -84,15 +84,12 @@ bool SampledTier::Add(std::uint32_t index, std::span<const std::uint8_t> needle,
     if (needle.size() < MinimumLength()) {
         return false;
     }
-    const std::size_t firstEntry = m_added.size();
     std::uint32_t lastOffset = 0;
     for (std::size_t residue = 0; residue < m_stride; ++residue) {
         const std::optional<std::size_t> offset = ChooseGram(needle, residue, profile);
         if (!offset || *offset > std::numeric_limits<std::uint16_t>::max()) {
-            m_added.resize(firstEntry);
             return false;
         }
-        m_added.push_back({LoadGram(needle.data() + *offset), index, static_cast<std::uint32_t>(*offset)});
         lastOffset = std::max(lastOffset, static_cast<std::uint32_t>(*offset));
     }
     m_members.push_back({index, lastOffset});
@@ -129,29 +126,33 @@ std::optional<std::size_t> SampledTier::ChooseGram(std::span<const std::uint8_t>
     return chosen;
 }
 
-void SampledTier::Build() {
+void SampledTier::Build(std::span<const std::span<const std::uint8_t>> needles, const HaystackProfile& profile) {
     auto index = std::make_shared<Index>();
-    // Half full at most, so that probe sequences stay short.
-    index->slots.assign(std::max<std::size_t>(16, 2 * m_added.size()), Slot{Index::kEmpty, 0, 0});
+    const std::size_t entries = m_members.size() * m_stride;
+    // Two thirds full at most: a sample whose gram passed the filter is nearly always one of the table's,
+    // found within a probe or two.
+    index->slots.assign(std::max<std::size_t>(16, entries + entries / 2), Slot{Index::kEmpty, 0, 0});
     const std::size_t slotCount = index->slots.size();
-    for (const Entry& entry : m_added) {
-        const std::uint64_t hash = entry.gram * kSlotHash;
-        std::size_t slot = index->SlotOf(hash);
-        while (index->slots[slot].needle != Index::kEmpty) {
-            slot = slot + 1 == slotCount ? 0 : slot + 1;
-        }
-        index->slots[slot] = Slot{entry.needle, static_cast<std::uint16_t>(entry.offset), TagOf(hash)};
-    }
-
     const std::size_t filterBits =
-        std::min(kMaxFilterBits, std::bit_ceil(std::max<std::size_t>(64, kFilterBitsPerGram * m_added.size())));
+        std::min(kMaxFilterBits, std::bit_ceil(std::max<std::size_t>(64, kFilterBitsPerGram * entries)));
     index->filter.assign(filterBits / 64, 0);
     index->filterShift = ShiftFor(filterBits);
-    for (const Entry& entry : m_added) {
-        const std::uint64_t bit = (entry.gram * kFilterHash) >> index->filterShift;
-        index->filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    for (const Member& member : m_members) {
+        const std::span<const std::uint8_t> needle = needles[member.needle];
+        for (std::size_t residue = 0; residue < m_stride; ++residue) {
+            // Add saw a gram for every residue; the same needle and profile choose the same one.
+            const std::size_t offset = *ChooseGram(needle, residue, profile);
+            const std::uint64_t gram = LoadGram(needle.data() + offset);
+            const std::uint64_t hash = gram * kSlotHash;
+            std::size_t slot = index->SlotOf(hash);
+            while (index->slots[slot].needle != Index::kEmpty) {
+                slot = slot + 1 == slotCount ? 0 : slot + 1;
+            }
+            index->slots[slot] = Slot{member.needle, static_cast<std::uint16_t>(offset), TagOf(hash)};
+            const std::uint64_t bit = (gram * kFilterHash) >> index->filterShift;
+            index->filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
+        }
     }
-    m_added = {};
     index->members = std::move(m_members);
     m_members = {};
     std::sort(index->members.begin(), index->members.end(),

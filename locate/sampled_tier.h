@@ -42,13 +42,15 @@ public:
     // The shortest needle a tier of this stride can hold.
     std::size_t MinimumLength() const { return m_stride + kGramLength - 1; }
 
-    // Takes the needle's grams, one per residue. False (and nothing kept) when some residue has none
-    // that is not a run of one byte among its first offsets.
+    // Takes the needle when it has a gram for every residue, one that is not a run of one byte among its
+    // first offsets; false (and nothing kept) otherwise.
     bool Add(std::uint32_t index, std::span<const std::uint8_t> needle, const HaystackProfile& profile);
-    // Call once, after the last Add.
-    void Build();
-    // Room for this many more needles' grams, so that adding them does not grow the list step by step.
-    void Reserve(std::size_t needles) { m_added.reserve(m_added.size() + needles * m_stride); }
+    // Call once, after the last Add, with the needles and profile the Adds were given. The grams are chosen
+    // again here rather than kept from Add: a folder of thousands of small tables has a gram per residue
+    // of every table, and the list of them would stand beside the lookup table built from it.
+    void Build(std::span<const std::span<const std::uint8_t>> needles, const HaystackProfile& profile);
+    // Room for this many more needles.
+    void Reserve(std::size_t needles) { m_members.reserve(m_members.size() + needles); }
 
     // Looks up the samples that lie in [from, to) and offers their candidates.
     void Scan(SearchState& state, std::size_t from, std::size_t to);
@@ -57,11 +59,6 @@ public:
     std::size_t Settle(SearchState& state, std::size_t scannedTo);
 
 private:
-    struct Entry {
-        std::uint64_t gram;
-        std::uint32_t needle;
-        std::uint32_t offset;
-    };
     struct Member {
         std::uint32_t needle;
         std::uint32_t lastOffset; // the largest offset of its grams
@@ -93,7 +90,6 @@ private:
                                           const HaystackProfile& profile) const;
 
     std::size_t m_stride;
-    std::vector<Entry> m_added;    // until Build
     std::vector<Member> m_members; // until Build
     std::shared_ptr<const Index> m_index;
     // This copy's view of its needles.
