@@ -39,6 +39,9 @@ std::optional<std::string> ReadTextModeFile(std::string_view path, std::optional
         from = at + 1;
     }
     raw.resize(kept);
+    // The create command keeps every definition file's text until it writes it again: a folder of
+    // thousands of small files would otherwise keep a byte per line it no longer holds.
+    raw.shrink_to_fit();
     return raw;
 }
 
