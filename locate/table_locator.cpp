@@ -485,9 +485,14 @@ std::optional<std::uint32_t> SameRankBetweenAnchors(std::span<const std::uint8_t
     if (oldTo - oldFrom > limit + table.size) {
         return std::nullopt;
     }
-    const auto oldMatches = MatchesIn(oldImage, oldFrom, oldTo, bytes);
+    // The new stretch first: most tables that reach here have no match or too many there, and then the old
+    // stretch need not be searched.
     const auto newMatches = MatchesIn(newImage, from, to, bytes);
-    if (!oldMatches || !newMatches || oldMatches->size() != newMatches->size() || oldMatches->size() > kMostRanked) {
+    if (!newMatches || newMatches->empty() || newMatches->size() > kMostRanked) {
+        return std::nullopt;
+    }
+    const auto oldMatches = MatchesIn(oldImage, oldFrom, oldTo, bytes);
+    if (!oldMatches || oldMatches->size() != newMatches->size()) {
         return std::nullopt;
     }
     const auto rank = std::find(oldMatches->begin(), oldMatches->end(), table.address) - oldMatches->begin();
